@@ -1,0 +1,36 @@
+// MT19937 (Matsumoto and Nishimura, 1998) with its original 1998 seeding
+// by the multiplier 69069. std::mt19937 seeds differently, so the state is
+// our own. randomreal maps an output onto the closed interval [0, 1].
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace korvex {
+
+struct MTRandomState {
+    std::uint32_t mt[624];
+    std::uint32_t mti;          // next word to output; 624 = regenerate first
+    std::uint32_t reserved[2];  // 0 and 0xFFFFFFFF at creation; never read
+};
+
+// mt[0] = seed, mt[i] = mt[i-1] * 69069 mod 2^32.
+void mtinit(MTRandomState& state, std::uint32_t seed);
+
+// A fresh state for the seed, with mti = 624.
+std::unique_ptr<MTRandomState> mtcreate(std::uint32_t seed);
+
+// The next tempered 32-bit output.
+std::uint32_t mtnext(MTRandomState& state);
+
+// The next output times (2^-32 + 2^-64): 0 gives 0.0, 4294967295 gives 1.0.
+double randomreal(MTRandomState& state);
+
+// The seed of one run command from a clock value: one step of the LCG
+// s = s * 134775813 + 1, then ((s * 4294967294) >> 32) + 1, in 1..4294967294.
+std::uint32_t runseedfrom(std::uint32_t clockvalue);
+
+// runseedfrom applied to the low 32 bits of a high-resolution clock.
+std::uint32_t runseed();
+
+}  // namespace korvex

@@ -1,0 +1,42 @@
+// The emission loop and one whole dataset. The loop reaches its surroundings
+// only through LoopHost, at the progress steps and at the poll every 10001
+// emissions; whoever runs it (window, command line, tests) implements LoopHost.
+#pragma once
+
+#include "engine/geometry.h"
+#include "engine/mtrandom.h"
+#include "engine/tallies.h"
+
+namespace korvex {
+
+class LoopHost {
+public:
+    virtual ~LoopHost() = default;
+    // Every int(stepsize) + 1 emissions, with the tallies so far.
+    virtual void progressstep(const RunTallies& sofar) = 0;
+    // Every 10001 emissions: true when the user asks to abort (and has
+    // confirmed it); the loop then ends with emissions := emitted.
+    virtual bool pollabort() = 0;
+};
+
+// Why a dataset cannot be run.
+enum class DatasetProblem {
+    none,
+    inconsistentflags,  // not exactly one source kind and one detector kind
+    toomanyemissions,   // above 2^53: emitted + 1.0 would stop growing
+};
+
+DatasetProblem checkdataset(const GeometryFlags& flags, const RunParameters& prm);
+
+struct DatasetOutcome {
+    RunTallies tallies;
+    bool aborted = false;
+};
+
+// Runs one dataset: sets flags.rotated, builds the frame, runs the emission
+// loop (prm.emissions := emitted on abort), measures the loop's wall time and
+// forms meanpath. The caller has checked the dataset with checkdataset.
+DatasetOutcome rundataset(RunParameters& prm, GeometryFlags& flags,
+                          MTRandomState& gen, LoopHost& host);
+
+}  // namespace korvex

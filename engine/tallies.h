@@ -1,0 +1,21 @@
+// The counts and sums of one dataset. Counts are doubles grown by 1.0.
+#pragma once
+
+namespace korvex {
+
+struct RunTallies {
+    double emitted = 0;
+    double hits = 0;
+    double pathsum = 0;
+    // cylinder walls
+    double sidehits = 0, tophits = 0, bottomhits = 0;
+    // cuboid faces
+    double topfacehits = 0, bottomfacehits = 0;
+    double xplusfacehits = 0, xminusfacehits = 0;
+    double yplusfacehits = 0, yminusfacehits = 0;
+    bool sourceinside = false;
+    double meanpath = 0;  // pathsum / hits after the loop, 0 without hits
+    double seconds = 0;   // wall time of the emission loop alone
+};
+
+}  // namespace korvex

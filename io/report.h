@@ -1,0 +1,28 @@
+// The text report of one dataset: 19 printlines and their join, lastresults.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "engine/geometry.h"
+#include "engine/tallies.h"
+
+namespace korvex {
+
+struct Report {
+    std::array<std::string, 19> printlines;  // all empty before the first run
+    std::string lastresults = "No results";
+};
+
+struct ReportContext {
+    bool aborted = false;
+    int datasetnumber = 0;       // batch runs, from 1
+    std::string processingtime;  // already formatted
+};
+
+// Fills printlines and lastresults from the dataset (flags.batchrun decides
+// the first line).
+void makereport(Report& report, const RunParameters& prm, const GeometryFlags& flags,
+                const RunTallies& t, const ReportContext& ctx);
+
+}  // namespace korvex

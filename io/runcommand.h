@@ -1,0 +1,67 @@
+// The run command, written once for the window and the command line: the
+// dataset head, reading (screen or data file), the emission loop, the
+// processing time, the report and where it goes, the next dataset, and the
+// end steps. What differs between its callers is reached through RunHost.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "engine/geometry.h"
+#include "engine/mtrandom.h"
+#include "engine/run.h"
+#include "io/prompter.h"
+#include "io/report.h"
+#include "io/screeninput.h"
+
+namespace korvex {
+
+// The process-wide state the run command reads and writes.
+struct RunState {
+    GeometryFlags flags;
+    Report report;                            // printlines and lastresults
+    std::unique_ptr<MTRandomState> generator;  // replaced by every run command
+};
+
+class RunHost : public LoopHost, public Prompter {
+public:
+    // The screen reader's fields (screen runs only).
+    virtual const FieldSource& fields() = 0;
+    // Batch start: the data file (must exist) and the results file;
+    // nullopt when the user cancels.
+    virtual std::optional<std::string> choosedatafile() = 0;
+    virtual std::optional<std::string> chooseresultsfile() = 0;
+    // Around the command: disable "Start simulation", hide the choice groups
+    // and tabs of a batch run; and, at the end, restore them.
+    virtual void commandstarting(bool batchrun) = 0;
+    virtual void commandfinished(bool batchrun, RunState& state) = 0;
+    // Around one dataset's loop: busy cursor, progress panel with its caption
+    // ("Dataset N from file" or " "), repaint; then restore.
+    virtual void loopstarting(const std::string& caption, const RunParameters& prm,
+                              const GeometryFlags& flags) = 0;
+    virtual void loopfinished() = 0;
+    // A screen run's report: the results dialog loop.
+    virtual void showresults(RunState& state) = 0;
+};
+
+enum class RunOutcome {
+    completed,  // every dataset ran (a batch run may have written problem entries)
+    rejected,   // the input was rejected or a batch dataset was dropped
+    cancelled,  // the user cancelled a batch run's opening steps
+    aborted,    // the user aborted a simulation
+    failed,     // an input or output error; message holds the system's text
+};
+
+struct RunResult {
+    RunOutcome outcome = RunOutcome::completed;
+    int datasets = 0;     // datasets read (datasetnumber at the end)
+    std::string message;  // the error text when failed
+};
+
+// EstimateButtonClick's body. seed becomes the generator's seed (the window
+// passes runseed(), korvex-batch its --seed).
+RunResult runcommand(RunState& state, RunHost& host, bool batchrun, std::uint32_t seed);
+
+}  // namespace korvex

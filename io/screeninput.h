@@ -1,0 +1,34 @@
+// Reading and checking the values typed into the window.
+#pragma once
+
+#include <string>
+
+#include "engine/geometry.h"
+#include "io/prompter.h"
+
+namespace korvex {
+
+// The input fields getscreeninput reads, with the captions used in its
+// messages ("source radius, r1", ..., "number of emissions").
+enum class Field { r1, a1, b1, t1, r2, a2, b2, t2, d, a3, b3, c, emissions, rotz, roty, rotx };
+
+class FieldSource {
+public:
+    virtual ~FieldSource() = default;
+    virtual std::string text(Field f) const = 0;     // the edit's current text
+    virtual std::string caption(Field f) const = 0;  // the label's caption
+};
+
+// Clears flags.dataerror, parses text; on a bad number, or a negative one
+// where negatives are not allowed, shows the warning "Invalid data in " +
+// caption, sets flags.dataerror and returns 0.
+double checkvalue(const std::string& text, const std::string& caption, bool negativeallowed,
+                  GeometryFlags& flags, Prompter& prompter);
+
+// Reads every field the current shapes need, in the fixed order, into prm and
+// the derived flags; the first failure shows one message, sets
+// flags.dataerror and stops. Expects prm cleared and the window flags cleared.
+void getscreeninput(const FieldSource& fields, Prompter& prompter, GeometryFlags& flags,
+                    RunParameters& prm);
+
+}  // namespace korvex

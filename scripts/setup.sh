@@ -1,0 +1,30 @@
+# Installs what the build needs on a fresh Debian 12 machine. Sourced by
+# scripts/run and scripts/test; installs only what is missing.
+korvex_packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev xvfb xauth poppler-utils"
+
+korvex_missing() {
+    local missing=""
+    for p in $korvex_packages; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
+    done
+    printf '%s' "$missing"
+}
+
+korvex_setup() {
+    local missing
+    missing=$(korvex_missing)
+    [ -z "$missing" ] && return 0
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        command -v sudo >/dev/null 2>&1 || { echo "Missing packages:$missing (and no sudo to install them)" >&2; return 1; }
+        sudo="sudo"
+    fi
+    echo "Installing:$missing" >&2
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing
+}
+
+korvex_build() {
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build build
+}
