@@ -1,0 +1,34 @@
+// Number syntax and the report's number formats. Every number read or
+// written uses the full stop, whatever the locale; digit grouping uses the
+// comma. Parsing checks the syntax by hand and converts with std::from_chars;
+// formatting builds on std::to_chars, which rounds correctly.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace korvex {
+
+// The system's number syntax: leading blanks (spaces only), an optional sign,
+// a mantissa of digits with an optional period (either run may be empty; an
+// empty mantissa reads as 0), an optional exponent (E or e, optional sign, at
+// least one digit), then the end. nullopt when the text is not a number or
+// its value lies beyond the range of a double.
+std::optional<double> parsenumber(std::string_view text);
+
+// General format: p significant digits; fixed notation when the decimal
+// exponent E (value = 0.d1d2... x 10^E) satisfies -3 <= E <= p, otherwise
+// d.dddE-xx with the exponent padded to at least w digits, no plus sign.
+// Trailing zeros are never written.
+std::string generalformat(double value, int digits, int expwidth);
+
+std::string plainformat(double value);     // 15 digits, no minimum exponent width
+std::string percentformat(double value);   // 5 digits, exponent width 2
+std::string relativeformat(double value);  // 3 digits, exponent width 2
+std::string timeformat(double value);      // 4 digits, exponent width 2
+std::string fixed7(double value);          // exactly 7 decimals
+std::string grouped(double value);         // whole number, commas in threes
+std::string expformat(double value);       // compact exponent form: "1.0E+7"
+
+}  // namespace korvex
