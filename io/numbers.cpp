@@ -1,0 +1,251 @@
+#include "io/numbers.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <system_error>
+
+namespace korvex {
+
+namespace {
+
+bool isdigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+}  // namespace
+
+std::optional<double> parsenumber(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i == text.size()) return std::nullopt;  // empty, or blanks only
+
+    bool negative = false;
+    if (text[i] == '+' || text[i] == '-') {
+        negative = text[i] == '-';
+        ++i;
+        if (i == text.size()) return std::nullopt;  // a sign alone
+    }
+
+    const std::size_t intstart = i;
+    while (i < text.size() && isdigit(text[i])) ++i;
+    const std::string_view intdigits = text.substr(intstart, i - intstart);
+
+    std::string_view fracdigits;
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t fracstart = ++i;
+        while (i < text.size() && isdigit(text[i])) ++i;
+        fracdigits = text.substr(fracstart, i - fracstart);
+    }
+
+    std::string_view expdigits;
+    bool expnegative = false;
+    if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            expnegative = text[i] == '-';
+            ++i;
+        }
+        const std::size_t expstart = i;
+        while (i < text.size() && isdigit(text[i])) ++i;
+        expdigits = text.substr(expstart, i - expstart);
+        if (expdigits.empty()) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;  // anything left over, trailing blanks too
+
+    // A normalised text that std::from_chars reads the same way: the empty
+    // mantissa becomes 0, the sign goes in front, the exponent keeps its sign.
+    std::string normal;
+    normal.reserve(text.size() + 2);
+    if (negative) normal += '-';
+    normal += intdigits.empty() ? std::string_view("0") : intdigits;
+    if (!fracdigits.empty()) {
+        normal += '.';
+        normal += fracdigits;
+    }
+    if (!expdigits.empty()) {
+        normal += 'e';
+        if (expnegative) normal += '-';
+        normal += expdigits;
+    }
+
+    double value = 0;
+    const auto [ptr, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), value,
+                                           std::chars_format::general);
+    if (ec == std::errc() && ptr == normal.data() + normal.size()) return value;
+    if (ec != std::errc::result_out_of_range) return std::nullopt;
+
+    // Out of range: either too large (not a number here) or too small to be
+    // represented, which reads as a signed zero. The decimal order of the
+    // first significant digit tells which.
+    std::int64_t order = static_cast<std::int64_t>(intdigits.size());
+    std::size_t firstnonzero = 0;
+    const std::string digits = std::string(intdigits) + std::string(fracdigits);
+    while (firstnonzero < digits.size() && digits[firstnonzero] == '0') ++firstnonzero;
+    order -= static_cast<std::int64_t>(firstnonzero);
+    std::int64_t exponent = 0;
+    for (char ch : expdigits) {
+        exponent = exponent * 10 + (ch - '0');
+        if (exponent > 1'000'000'000) break;  // far beyond any double either way
+    }
+    order += expnegative ? -exponent : exponent;
+    if (order <= 0) return negative ? -0.0 : 0.0;
+    return std::nullopt;
+}
+
+namespace {
+
+// The exact decimal expansion of |value| (every double has a finite one) as
+// significant digits and the exponent E with |value| = 0.d1d2... x 10^E.
+struct Decimal {
+    std::string digits;  // no leading zero; empty for zero
+    int exponent = 0;
+};
+
+Decimal exactdecimal(double value) {
+    Decimal d;
+    const double magnitude = std::fabs(value);
+    if (magnitude == 0) return d;
+    // 767 significant digits cover the longest exact expansion of a double.
+    char buf[900];
+    const auto res = std::to_chars(buf, buf + sizeof buf, magnitude,
+                                   std::chars_format::scientific, 780);
+    const std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));
+    const std::size_t epos = s.find('e');
+    d.digits += s[0];
+    d.digits += s.substr(2, epos - 2);
+    int e10 = 0;
+    std::from_chars(s.data() + epos + (s[epos + 1] == '+' ? 2 : 1), s.data() + s.size(), e10);
+    d.exponent = e10 + 1;
+    while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+    return d;
+}
+
+// Rounds to `count` significant digits, an exact tie away from zero. The
+// result may carry into a new leading digit (9.99 -> 10.0), raising the
+// exponent. count may be 0 or negative (the value rounds to 0 or to one unit
+// of the first kept position).
+Decimal roundsignificant(Decimal d, int count) {
+    if (d.digits.empty()) return d;
+    if (count < 0) {
+        d.digits.clear();
+        return d;
+    }
+    if (static_cast<int>(d.digits.size()) <= count) return d;
+    const bool up = d.digits[static_cast<std::size_t>(count)] >= '5';
+    d.digits.resize(static_cast<std::size_t>(count));
+    if (up) {
+        int k = count - 1;
+        while (k >= 0 && d.digits[static_cast<std::size_t>(k)] == '9') {
+            d.digits[static_cast<std::size_t>(k)] = '0';
+            --k;
+        }
+        if (k >= 0) {
+            ++d.digits[static_cast<std::size_t>(k)];
+        } else {
+            d.digits.insert(d.digits.begin(), '1');
+            d.digits.pop_back();
+            ++d.exponent;
+            if (count == 0) d.digits = "1";
+        }
+    }
+    while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+    if (d.digits.empty()) d.exponent = 0;
+    return d;
+}
+
+std::string padded(int number, int width) {
+    std::string s = std::to_string(number);
+    if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
+    return s;
+}
+
+// Integer and fraction digits of a rounded decimal in fixed notation.
+std::string fixeddigits(const Decimal& d, int decimals) {
+    std::string out;
+    if (d.digits.empty() || d.exponent <= 0) {
+        out = "0";
+    } else {
+        for (int k = 0; k < d.exponent; ++k)
+            out += k < static_cast<int>(d.digits.size()) ? d.digits[static_cast<std::size_t>(k)] : '0';
+    }
+    if (decimals > 0) {
+        out += '.';
+        for (int k = 0; k < decimals; ++k) {
+            const int index = d.exponent + k;  // digit position of 10^-(k+1)
+            out += index >= 0 && index < static_cast<int>(d.digits.size())
+                       ? d.digits[static_cast<std::size_t>(index)]
+                       : '0';
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string generalformat(double value, int digits, int expwidth) {
+    if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
+    const Decimal d = roundsignificant(exactdecimal(value), digits);
+    if (d.digits.empty()) return "0";
+    const std::string sign = value < 0 ? "-" : "";
+    const int e = d.exponent;
+    const int count = static_cast<int>(d.digits.size());
+    if (e >= -3 && e <= digits) {
+        const int decimals = count > e ? count - e : 0;
+        return sign + fixeddigits(d, decimals);
+    }
+    std::string out = sign + d.digits[0];
+    if (count > 1) out += "." + d.digits.substr(1);
+    out += 'E';
+    if (e - 1 < 0) out += '-';
+    out += padded(std::abs(e - 1), expwidth);
+    return out;
+}
+
+std::string plainformat(double value) { return generalformat(value, 15, 0); }
+std::string percentformat(double value) { return generalformat(value, 5, 2); }
+std::string relativeformat(double value) { return generalformat(value, 3, 2); }
+std::string timeformat(double value) { return generalformat(value, 4, 2); }
+
+std::string fixed7(double value) {
+    if (!std::isfinite(value) || std::fabs(value) >= 1e15) return plainformat(value);
+    Decimal d = exactdecimal(value);
+    d = roundsignificant(d, d.exponent + 7);
+    const std::string body = fixeddigits(d, 7);
+    return (value < 0 && !d.digits.empty() ? "-" : "") + body;
+}
+
+std::string grouped(double value) {
+    if (!std::isfinite(value) || std::fabs(value) >= 1e15) return plainformat(value);
+    Decimal d = exactdecimal(value);
+    d = roundsignificant(d, d.exponent);
+    const std::string whole = fixeddigits(d, 0);
+    std::string out;
+    const int n = static_cast<int>(whole.size());
+    for (int k = 0; k < n; ++k) {
+        if (k > 0 && (n - k) % 3 == 0) out += ',';
+        out += whole[static_cast<std::size_t>(k)];
+    }
+    return (value < 0 && !d.digits.empty() ? "-" : "") + out;
+}
+
+std::string expformat(double value) {
+    if (!std::isfinite(value)) return std::string();
+    // Scientific notation with 15 significant digits and a four-digit
+    // exponent ("1.00000000000000E+0007"), then trimmed.
+    const Decimal d = roundsignificant(exactdecimal(value), 15);
+    std::string mantissa = value < 0 && !d.digits.empty() ? "-" : "";
+    std::string all = d.digits.empty() ? std::string("0") : d.digits;
+    all.resize(15, '0');
+    mantissa += all.substr(0, 1) + "." + all.substr(1);
+    const int e = d.digits.empty() ? 0 : d.exponent - 1;
+    std::string exponent = padded(std::abs(e), 4);
+    const std::string signpart = e < 0 ? "E-" : "E+";
+
+    while (mantissa.size() > 1 && mantissa.back() == '0' &&
+           mantissa.compare(mantissa.size() - 2, 2, ".0") != 0)
+        mantissa.pop_back();
+    while (exponent.size() > 1 && exponent.front() == '0') exponent.erase(0, 1);
+    return mantissa + signpart + exponent;
+}
+
+}  // namespace korvex

@@ -1,0 +1,105 @@
+// Number syntax and the report's number formats.
+#include "io/numbers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace korvex {
+namespace {
+
+TEST(NumberSyntax, AcceptsTheSystemsForms) {
+    struct Case { const char* text; double value; };
+    const Case cases[] = {
+        {"12.5", 12.5},  {" 12.5", 12.5}, {"   -3", -3},   {"+4", 4},     {".5", 0.5},
+        {"5.", 5},       {"2e3", 2000},   {"1E7", 1e7},    {"1e+2", 100}, {"-1E-9", -1e-9},
+        {".", 0},        {"E5", 0},       {"-.25e1", -2.5}, {"007", 7},   {"0.1", 0.1},
+    };
+    for (const Case& c : cases) {
+        const auto v = parsenumber(c.text);
+        ASSERT_TRUE(v.has_value()) << c.text;
+        EXPECT_EQ(*v, c.value) << c.text;
+    }
+}
+
+TEST(NumberSyntax, RejectsEverythingElse) {
+    const char* bad[] = {"",     "   ",   "+",     " -",   "12.5 ", "12,5", "1,000", "1e",
+                         "1e+",  "--1",   "+-1",   "1.2.3", "abc",  "0x10", "inf",   "nan",
+                         "\t1",  "1 e5",  "1e5.0", "1d5",  "１"};
+    for (const char* text : bad) EXPECT_FALSE(parsenumber(text).has_value()) << '"' << text << '"';
+}
+
+TEST(NumberSyntax, MinusZeroKeepsItsSign) {
+    const auto v = parsenumber("-0");
+    ASSERT_TRUE(v.has_value());
+    EXPECT_EQ(*v, 0.0);
+    EXPECT_TRUE(std::signbit(*v));
+}
+
+TEST(NumberSyntax, BeyondTheRangeOfADoubleIsNotANumber) {
+    EXPECT_FALSE(parsenumber("1e400").has_value());
+    EXPECT_FALSE(parsenumber("-1E99999999999999999999").has_value());
+    EXPECT_EQ(parsenumber("1000000000000000000000e-10000000000000000000").value(), 0.0);
+    // Too small to represent reads as a signed zero rather than failing.
+    EXPECT_EQ(parsenumber("1e-400").value(), 0.0);
+    EXPECT_TRUE(std::signbit(parsenumber("-1e-400").value()));
+    EXPECT_EQ(parsenumber("0e99999").value(), 0.0);
+    EXPECT_EQ(parsenumber("4.9e-324").value(), 4.9e-324);
+}
+
+TEST(GeneralFormat, PlainPercentRelativeTime) {
+    EXPECT_EQ(plainformat(10000000), "10000000");
+    EXPECT_EQ(plainformat(2.5), "2.5");
+    EXPECT_EQ(plainformat(0.0001), "0.0001");
+    EXPECT_EQ(plainformat(0.00005), "5E-5");
+    EXPECT_EQ(plainformat(0), "0");
+    EXPECT_EQ(plainformat(-0.0), "0");
+    EXPECT_EQ(plainformat(-45), "-45");
+    EXPECT_EQ(plainformat(1e15), "1E15");
+    EXPECT_EQ(plainformat(123456789012345.0), "123456789012345");
+    EXPECT_EQ(plainformat(0.1), "0.1");
+    EXPECT_EQ(plainformat(30.000000000000004), "30");
+    EXPECT_EQ(percentformat(0.00005), "5E-05");
+    EXPECT_EQ(percentformat(12.34567), "12.346");
+    EXPECT_EQ(percentformat(100), "100");
+    EXPECT_EQ(relativeformat(0.27712), "0.277");
+    EXPECT_EQ(relativeformat(0), "0");
+    EXPECT_EQ(timeformat(12.3456), "12.35");
+    EXPECT_EQ(timeformat(0.5), "0.5");
+    EXPECT_EQ(timeformat(12345), "1.235E04");  // an exact tie rounds away from zero
+    EXPECT_EQ(timeformat(9999.6), "1E04");     // rounding carries into a new digit
+    EXPECT_EQ(timeformat(0.00012), "0.00012");
+    EXPECT_EQ(timeformat(0.000012), "1.2E-05");
+}
+
+TEST(FixedAndGrouped, RoundAndFallBack) {
+    EXPECT_EQ(fixed7(1.5514026), "1.5514026");
+    EXPECT_EQ(fixed7(0), "0.0000000");
+    EXPECT_EQ(fixed7(12.566370614359172), "12.5663706");
+    EXPECT_EQ(fixed7(0.00000006), "0.0000001");
+    EXPECT_EQ(fixed7(0.00000005), "0.0000000");  // the double lies just below the tie
+    EXPECT_EQ(fixed7(0.00000004), "0.0000000");
+    EXPECT_EQ(fixed7(0.99999999), "1.0000000");
+    EXPECT_EQ(fixed7(2e15), "2E15");
+    EXPECT_EQ(grouped(20000000), "20,000,000");
+    EXPECT_EQ(grouped(999), "999");
+    EXPECT_EQ(grouped(1000), "1,000");
+    EXPECT_EQ(grouped(2.5), "3");
+    EXPECT_EQ(grouped(0), "0");
+    EXPECT_EQ(grouped(1e15), "1E15");
+}
+
+TEST(ExpFormat, CompactExponent) {
+    EXPECT_EQ(expformat(1e7), "1.0E+7");
+    EXPECT_EQ(expformat(12345678), "1.2345678E+7");
+    EXPECT_EQ(expformat(2500), "2.5E+3");
+    EXPECT_EQ(expformat(1), "1.0E+0");
+    EXPECT_EQ(expformat(3), "3.0E+0");
+    EXPECT_EQ(expformat(0.25), "2.5E-1");
+    EXPECT_EQ(expformat(0), "0.0E+0");
+    EXPECT_EQ(expformat(30003), "3.0003E+4");
+    EXPECT_EQ(expformat(1e100), "1.0E+100");
+}
+
+}  // namespace
+}  // namespace korvex
