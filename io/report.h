@@ -25,4 +25,8 @@ struct ReportContext {
 void makereport(Report& report, const RunParameters& prm, const GeometryFlags& flags,
                 const RunTallies& t, const ReportContext& ctx);
 
+// lastresults from the 19 lines: each non-empty line followed by "\r\n",
+// then one more "\r\n".
+std::string joinlines(const std::array<std::string, 19>& lines);
+
 }  // namespace korvex

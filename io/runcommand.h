@@ -44,11 +44,17 @@ public:
     virtual void loopfinished() = 0;
     // A screen run's report: the results dialog loop.
     virtual void showresults(RunState& state) = 0;
+    // Asked before each dataset of a batch run: true stops the run as an
+    // abort would, without reading a further dataset. The window has no such
+    // request (its Escape key is polled inside the loop); the command line
+    // uses it for an interrupt that arrives between datasets.
+    virtual bool stoprequested() { return false; }
 };
 
 enum class RunOutcome {
-    completed,  // every dataset ran (a batch run may have written problem entries)
-    rejected,   // the input was rejected or a batch dataset was dropped
+    completed,  // every dataset ran (a batch run may have written problem entries;
+                // blank or comment lines after its last dataset end it normally)
+    rejected,   // the screen input was rejected
     cancelled,  // the user cancelled a batch run's opening steps
     aborted,    // the user aborted a simulation
     failed,     // an input or output error; message holds the system's text
@@ -61,7 +67,9 @@ struct RunResult {
 };
 
 // EstimateButtonClick's body. seed becomes the generator's seed (the window
-// passes runseed(), korvex-batch its --seed).
+// passes runseed(), korvex-batch its --seed). Every message the user sees,
+// "Done." and a file error included, goes through the host's Prompter; the
+// result only tells the caller how the command ended.
 RunResult runcommand(RunState& state, RunHost& host, bool batchrun, std::uint32_t seed);
 
 }  // namespace korvex

@@ -1,0 +1,259 @@
+#include "io/batch.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "io/numbers.h"
+
+namespace korvex {
+
+namespace {
+
+std::string systemtext(const std::string& path, int code) {
+    return path + ": " + std::generic_category().message(code);
+}
+
+}  // namespace
+
+DataFile::~DataFile() { close(); }
+
+bool DataFile::open(const std::string& path) {
+    close();
+    path_ = path;
+    error_.clear();
+    file_ = std::fopen(path.c_str(), "rb");
+    if (!file_) {
+        fail();
+        return false;
+    }
+    return true;
+}
+
+void DataFile::close() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+}
+
+void DataFile::fail() {
+    const int code = errno != 0 ? errno : EIO;
+    error_ = systemtext(path_, code);
+}
+
+bool DataFile::atend() {
+    if (!file_ || failed()) return true;
+    errno = 0;
+    const int ch = std::getc(file_);
+    if (ch == EOF) {
+        if (std::ferror(file_)) fail();
+        return true;
+    }
+    std::ungetc(ch, file_);
+    return false;
+}
+
+bool DataFile::readline(std::string& line) {
+    line.clear();
+    if (atend()) return false;
+    errno = 0;
+    for (;;) {
+        const int ch = std::getc(file_);
+        if (ch == EOF) {
+            if (std::ferror(file_)) {
+                fail();
+                return false;
+            }
+            return true;  // a last line without a line end
+        }
+        if (ch == '\n') return true;
+        line += static_cast<char>(ch);
+    }
+}
+
+std::string prepareline(const std::string& line) {
+    std::string s = line.substr(0, line.find('/'));
+    auto blank = [](char ch) { return static_cast<unsigned char>(ch) <= ' '; };
+    std::size_t first = 0;
+    while (first < s.size() && blank(s[first])) ++first;
+    std::size_t last = s.size();
+    while (last > first && blank(s[last - 1])) --last;
+    return s.substr(first, last - first);
+}
+
+namespace {
+
+constexpr int usedvalues = 22;
+constexpr int maxvalues = 23;
+
+bool flagvalue(const std::string& text) {
+    std::string lower = text;
+    for (char& ch : lower) {
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    }
+    return lower == "true";
+}
+
+std::string valuecount(int n) {
+    return std::to_string(n) + (n == 1 ? " value" : " values");
+}
+
+// Values 6 to 21 in order, each stored into prm followed by its effect on
+// the flags. False at the first value that is not a number.
+bool convertnumbers(const std::array<std::string, maxvalues + 1>& value, RunParameters& prm,
+                    GeometryFlags& flags, std::string& readerror) {
+    for (int k = 6; k <= 21; ++k) {
+        const std::optional<double> number = parsenumber(value[k]);
+        if (!number) {
+            readerror = "'" + value[k] + "' is not a valid floating point value";
+            prm.emissions = 0;
+            return false;
+        }
+        const double v = *number;
+        switch (k) {
+        case 6: prm.a1 = v; break;
+        case 7: prm.b1 = v; break;
+        case 8: prm.r1 = v; break;
+        case 9:
+            prm.t1 = v;
+            flags.thicksrc = v > 0;
+            break;
+        case 10: prm.a2 = v; break;
+        case 11: prm.b2 = v; break;
+        case 12: prm.r2 = v; break;
+        case 13:
+            prm.t2 = v;
+            flags.discwindow = v == 0 && flags.cyldet;
+            flags.rectwindow = v == 0 && flags.cubdet;
+            break;
+        case 14: prm.a3 = v; break;
+        case 15: prm.b3 = v; break;
+        case 16: prm.d = v; break;
+        case 17:
+            prm.c = v;
+            // A round source over a cylinder or sphere is placed by d alone.
+            if (flags.cylsrc && (flags.cyldet || flags.sphdet)) {
+                prm.a3 = prm.d;
+                prm.b3 = 0;
+            }
+            break;
+        case 18: prm.rotx = degtorad(v); break;
+        case 19: prm.roty = degtorad(v); break;
+        case 20: prm.rotz = degtorad(v); break;
+        case 21: prm.emissions = v; break;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+void readdataset(DataFile& file, RunParameters& prm, GeometryFlags& flags, BatchState& batch) {
+    // Slots 1 to 23; a dataset holding more is counted but not stored.
+    std::array<std::string, maxvalues + 1> value{};
+    int count = 0;
+    bool closed = false;
+    std::string line;
+    while (!file.atend()) {
+        if (!file.readline(line)) break;
+        const std::string prepared = prepareline(line);
+        if (prepared.empty()) continue;
+        if (prepared == "*") {
+            closed = true;
+            break;
+        }
+        ++count;
+        if (count <= maxvalues) value[count] = prepared;
+    }
+    if (file.failed()) {
+        batch.moredata = false;
+        flags.dataerror = true;
+        return;
+    }
+    if (file.atend()) {
+        batch.moredata = false;
+        // Nothing but blank or comment lines after the last dataset.
+        if (count == 0) {
+            flags.dataerror = true;
+            return;
+        }
+    }
+    if (count > maxvalues) {
+        batch.readerror = "More than " + std::to_string(maxvalues) + " values before '*'";
+        prm.emissions = 0;
+        return;
+    }
+    if (!closed && count < usedvalues) {
+        batch.readerror = "The data file ends after " + valuecount(count) + " of a dataset; " +
+                          std::to_string(usedvalues) + " are needed";
+        prm.emissions = 0;
+        return;
+    }
+
+    flags.cylsrc = flagvalue(value[1]);
+    flags.cubsrc = flagvalue(value[2]);
+    flags.cyldet = flagvalue(value[3]);
+    flags.cubdet = flagvalue(value[4]);
+    flags.sphdet = flagvalue(value[5]);
+    // A data file cannot describe a point source (r1 = 0 and t1 = 0 is one),
+    // so a point-source choice left on the window must not carry over.
+    flags.ptsrc = false;
+
+    if (!convertnumbers(value, prm, flags, batch.readerror)) return;
+
+    if (count < usedvalues) {
+        // Without it the dataset would silently run as 4 pi.
+        batch.readerror = "Value 22 (2 pi source, true or false) is missing";
+        prm.emissions = 0;
+        return;
+    }
+    flags.twopisrc = flagvalue(value[22]);
+    flags.fourpisrc = !flags.twopisrc;
+}
+
+std::string problementry(int datasetnumber, const std::string& reason) {
+    return "\r\n\r\nProblem in dataset " + std::to_string(datasetnumber) + "\r\n" +
+           "No results saved - " + reason + "." + "\r\n\r\n";
+}
+
+std::string readerrorreason(const std::string& readerror) {
+    return "error reading input dataset. " + readerror;
+}
+
+bool appendresults(const std::string& path, const std::string& entry, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const bool existed = fs::exists(path, ec);
+    const std::uintmax_t oldsize = existed ? fs::file_size(path, ec) : 0;
+    const bool knownsize = existed && !ec;
+
+    errno = 0;
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f) {
+        error = systemtext(path, errno != 0 ? errno : EIO);
+        return false;
+    }
+    const std::string text = entry + "\r\n" + "\r\n";
+    errno = 0;
+    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+    ok = std::fflush(f) == 0 && ok;
+    int code = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        code = errno;
+    }
+    if (ok) return true;
+
+    error = systemtext(path, code != 0 ? code : EIO);
+    // Take back a partial entry so that the file holds whole entries only.
+    if (!existed) {
+        fs::remove(path, ec);
+    } else if (knownsize) {
+        fs::resize_file(path, oldsize, ec);
+    }
+    return false;
+}
+
+}  // namespace korvex

@@ -1,0 +1,211 @@
+#include "io/report.h"
+
+#include <cmath>
+#include <string>
+
+#include "io/numbers.h"
+
+namespace korvex {
+
+namespace {
+
+constexpr double twopi = 6.283185307179586;
+constexpr double fourpi = 12.566370614359172;
+// The factor of the 99.9% confidence interval.
+constexpr long double confidence = 3.29L;
+
+enum class Kind { cylinder, cuboid, window, sphere };
+
+Kind detectorkind(const GeometryFlags& f) {
+    if (f.discwindow || f.rectwindow) return Kind::window;
+    if (f.cubdet) return Kind::cuboid;
+    if (f.sphdet) return Kind::sphere;
+    return Kind::cylinder;
+}
+
+const std::string crlf = "\r\n";
+
+std::string sourceline(const RunParameters& prm, const GeometryFlags& f) {
+    if (f.ptsrc) return "Point source";
+    std::string line;
+    if (f.cylsrc) {
+        line = "Circular face source, r1 = " + plainformat(prm.r1);
+    } else if (f.cubsrc) {
+        line = "Rectangular face source, a1 = " + plainformat(prm.a1) +
+               ", b1 = " + plainformat(prm.b1);
+    }
+    return line + crlf + "Source thickness, t1 = " + plainformat(prm.t1);
+}
+
+std::string detectorline(const RunParameters& prm, const GeometryFlags& f, Kind kind) {
+    switch (kind) {
+    case Kind::window:
+        if (f.discwindow) return "Plane disc detector, radius r2 = " + plainformat(prm.r2);
+        return "Plane rectangular detector, length a2 = " + plainformat(prm.a2) +
+               ", length b2 = " + plainformat(prm.b2);
+    case Kind::cylinder:
+        return "Cylindrical detector, radius r2 = " + plainformat(prm.r2);
+    case Kind::cuboid:
+        return "Cuboid detector, length a2 = " + plainformat(prm.a2) +
+               ", length b2 = " + plainformat(prm.b2);
+    case Kind::sphere:
+        return "Spherical detector, r2 = " + plainformat(prm.r2);
+    }
+    return {};
+}
+
+std::string headingline(const RunTallies& t, Kind kind, bool aborted) {
+    if (t.sourceinside) {
+        switch (kind) {
+        case Kind::cylinder:
+        case Kind::sphere:
+            return crlf + "WARNING. Part or all of the source is on or within the detector volume." +
+                   crlf;
+        case Kind::cuboid:  // no line break after this one
+            return crlf + "WARNING. Part or all of the source is on or within the detector volume.";
+        case Kind::window:
+            return crlf +
+                   "WARNING. Part or all the source is directly underneath the detector window." +
+                   crlf;
+        }
+    }
+    return aborted ? crlf + "Results up to time when simulation aborted:" : crlf + "Results:";
+}
+
+std::string hitsline(const RunTallies& t, Kind kind, const std::string& kindword) {
+    const std::string hits = plainformat(t.hits);
+    switch (kind) {
+    case Kind::window:
+        return "Number of emissions passing through detector " + kindword + " = " + hits;
+    case Kind::sphere:
+        return "Number of emissions passing through spherical detector = " + hits;
+    case Kind::cuboid:
+        return "Number of emissions passing through cuboid detector = " + hits;
+    case Kind::cylinder:
+        return "Number of emissions passing through cylinder = " + hits;
+    }
+    return {};
+}
+
+std::string meanpathline(const RunTallies& t, Kind kind, double meanpatherror) {
+    const char* name = kind == Kind::sphere ? "sphere" : kind == Kind::cuboid ? "cuboid" : "cylinder";
+    if (t.hits > 0) {
+        return std::string("Mean path length through ") + name + " = " + fixed7(t.meanpath) +
+               " +/- " + fixed7(meanpatherror);
+    }
+    if (kind == Kind::cylinder) return "Mean path through cylinder length = 0";
+    return std::string("Mean path through ") + name + " = 0";
+}
+
+}  // namespace
+
+void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f,
+                const RunTallies& t, const ReportContext& ctx) {
+    auto& line = report.printlines;
+    for (auto& l : line) l.clear();
+
+    const Kind kind = detectorkind(f);
+    const std::string kindword = kind == Kind::window ? "window" : "volume";
+    const double fullangle = f.twopisrc ? twopi : fourpi;
+
+    line[0] = f.batchrun ? "Input data from file, dataset " + std::to_string(ctx.datasetnumber) + ":"
+                         : "Input data from screen";
+    line[1] = sourceline(prm, f);
+    line[2] = f.twopisrc ? "2 pi source" : "4 pi source";
+    line[3] = detectorline(prm, f, kind);
+    if (kind == Kind::cylinder) line[4] = "Cylinder thickness t2 = " + plainformat(prm.t2);
+    if (kind == Kind::cuboid) line[4] = "Thickness of detector t2 = " + plainformat(prm.t2);
+    if (f.cylsrc && (f.cyldet || f.sphdet)) {
+        line[5] = "Axis separation, d = " + plainformat(prm.d);
+    } else {
+        line[5] = "Axis separation, a3 = " + plainformat(prm.a3) + ", b3 = " + plainformat(prm.b3);
+    }
+    line[6] = "Source-detector vertical separation, c = " + plainformat(prm.c);
+    if (f.rotated) {
+        line[7] = "Rotation angles (degrees):" + crlf +
+                  " ccw around original source x axis = " + plainformat(radtodeg(prm.rotx)) + crlf +
+                  " ccw around intermediate y axis = " + plainformat(radtodeg(prm.roty)) + crlf +
+                  " ccw around final z axis = " + plainformat(radtodeg(prm.rotz));
+    } else if (!f.ptsrc) {
+        line[7] = "Source not rotated";
+    }
+
+    // Statistics, left to right in extended precision. A dataset that made no
+    // emission has no statistics; everything then reads 0 rather than the
+    // result of dividing by zero.
+    const long double emitted = t.emitted;
+    const long double hits = t.hits;
+    double hitsigma = 0;
+    double solidangle = 0;
+    long double angleerror = 0;
+    long double hitpercent = 0;
+    if (emitted > 0) {
+        hitsigma = static_cast<double>(std::sqrt((emitted - hits) * hits / emitted));
+        solidangle = static_cast<double>(fullangle * hits / emitted);
+        angleerror = confidence * fullangle * hitsigma / emitted;
+        hitpercent = 100 * hits / emitted;
+    }
+    long double relativeerror = 0;
+    long double meanpatherror = 0;
+    if (hits != 0) relativeerror = 329.0L * hitsigma / hits;  // 100 x 3.29
+    if (hits > 0) meanpatherror = confidence * hitsigma * t.meanpath / hits;
+
+    line[8] = headingline(t, kind, ctx.aborted);
+    const std::string emittedtext =
+        plainformat(t.emitted) + " (" + expformat(t.emitted) + ")";
+    line[9] = f.twopisrc ? "Emissions from source front face = " + emittedtext
+                         : "Emissions from source = " + emittedtext;
+    line[10] = hitsline(t, kind, kindword);
+    const std::string percent = percentformat(static_cast<double>(hitpercent));
+    if (f.twopisrc) {
+        line[11] = "[4 pi emissions from source, if source isotropic, = " + grouped(2 * t.emitted) +
+                   "]" + crlf + "% of front face emissions passing through detector " + kindword +
+                   " = " + percent;
+    } else {
+        line[11] = "% of 4 pi emissions passing through detector " + kindword + " = " + percent;
+    }
+
+    if (kind == Kind::cuboid && !t.sourceinside) {
+        line[12] = " Hits on the top face:  " + plainformat(t.topfacehits) + crlf +
+                   " Hits on the bottom face:  " + plainformat(t.bottomfacehits);
+        line[13] = " Hits on the face in the Xd = +" + plainformat(prm.a2 / 2) + " plane: " +
+                   plainformat(t.xplusfacehits) + crlf + " Hits on the face in the Xd = " +
+                   plainformat(-prm.a2 / 2) + " plane: " + plainformat(t.xminusfacehits);
+        line[14] = " Hits on the face in the Yd = +" + plainformat(prm.b2 / 2) + " plane: " +
+                   plainformat(t.yplusfacehits) + crlf + " Hits on the face in the Yd = " +
+                   plainformat(-prm.b2 / 2) + " plane: " + plainformat(t.yminusfacehits);
+    }
+    if (kind == Kind::cylinder) {
+        if (t.sourceinside) {
+            line[12] = "Invalid geometry. Wall hits not given";
+        } else {
+            line[12] = "Number of hits on cylinder walls (including ends) = " +
+                       plainformat(t.sidehits + t.tophits + t.bottomhits);
+            line[13] = "This was made up of: " + crlf + plainformat(t.sidehits) +
+                       " hits on the cylinder sides,";
+            line[14] = plainformat(t.tophits) + " hits on top end of cylinder, and " + crlf +
+                       plainformat(t.bottomhits) + " hits on the bottom end.";
+        }
+    }
+    if (kind != Kind::window) line[15] = meanpathline(t, kind, static_cast<double>(meanpatherror));
+
+    line[16] = crlf + "Average solid angle = " + fixed7(solidangle) + " +/- " +
+               fixed7(static_cast<double>(angleerror)) + " steradians";
+    line[17] = hits != 0 ? "[Estimated error at 99.9% confidence interval = " +
+                               relativeformat(static_cast<double>(relativeerror)) + "%]"
+                         : "[No emissions hit the detector. Unable to estimate error]";
+    line[18] = crlf + "Processing time = " + ctx.processingtime + " s";
+
+    report.lastresults = joinlines(report.printlines);
+}
+
+std::string joinlines(const std::array<std::string, 19>& lines) {
+    std::string text;
+    for (const auto& l : lines) {
+        text += l;
+        if (!l.empty()) text += crlf;
+    }
+    return text + crlf;
+}
+
+}  // namespace korvex

@@ -1,0 +1,197 @@
+#include "io/runcommand.h"
+
+#include <exception>
+#include <filesystem>
+#include <system_error>
+
+#include "io/batch.h"
+#include "io/numbers.h"
+
+namespace korvex {
+
+namespace {
+
+const char* const openingprompt =
+    "You will now be asked for the name of the input data file\r"
+    "and the file name of the file for saving the results.\r\r"
+    "Note - Values are not checked for conflict, consistency or range.\r"
+    "It is recommended you make a test run with a low emission number first.\r"
+    "OK?";
+
+// Above 2^53 a count of emissions grown by 1.0 stops growing.
+const char* const toomanytext = "the number of emissions is above 9007199254740992";
+
+std::string fullname(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.string();
+}
+
+// One run command: the datasets of a batch run or the one of a screen run.
+class Command {
+public:
+    Command(RunState& state, RunHost& host, bool batchrun)
+        : state_(state), flags_(state.flags), host_(host), batchrun_(batchrun) {}
+
+    RunResult run(std::uint32_t seed) {
+        flags_.batchrun = batchrun_;
+        host_.commandstarting(batchrun_);
+        aborted_ = false;
+        state_.generator = mtcreate(seed);
+        batch_ = BatchState{};
+
+        RunResult result;
+        try {
+            result.outcome = batchrun_ ? batch() : dataset();
+        } catch (const std::exception& e) {
+            result.outcome = RunOutcome::failed;
+            error_ = e.what();
+        }
+        if (result.outcome == RunOutcome::failed) result.message = error_;
+        result.datasets = batch_.datasetnumber;
+
+        // End steps, however the command ended.
+        if (batchrun_) {
+            datafile_.close();
+            if (batch_.datasetnumber > 0) host_.message(MessageKind::plain, "Done.");
+            flags_.batchrun = false;
+        }
+        host_.commandfinished(batchrun_, state_);
+        if (result.outcome == RunOutcome::failed) host_.message(MessageKind::error, result.message);
+        return result;
+    }
+
+private:
+    RunOutcome fail(const std::string& message) {
+        error_ = message;
+        return RunOutcome::failed;
+    }
+
+    RunOutcome batch() {
+        if (!host_.confirm(ConfirmKind::yescancel, openingprompt)) return RunOutcome::cancelled;
+        batch_.moredata = true;
+        const std::optional<std::string> data = host_.choosedatafile();
+        if (!data) return RunOutcome::cancelled;
+        if (!datafile_.open(*data)) return fail(datafile_.error());
+        const std::optional<std::string> results = host_.chooseresultsfile();
+        if (!results) return RunOutcome::cancelled;
+        std::error_code ec;
+        if (std::filesystem::exists(*results, ec) &&
+            !host_.confirm(ConfirmKind::yesno, fullname(*results) + " file exists. Append?")) {
+            return RunOutcome::cancelled;
+        }
+        resultsfile_ = *results;
+
+        for (;;) {
+            if (host_.stoprequested()) {
+                batch_.moredata = false;
+                aborted_ = true;
+                return RunOutcome::aborted;
+            }
+            const RunOutcome outcome = dataset();
+            if (outcome != RunOutcome::completed || !batch_.moredata) return outcome;
+        }
+    }
+
+    // One dataset: head, read, check, loop, report, deliver.
+    RunOutcome dataset() {
+        flags_.dataerror = false;
+        flags_.discwindow = false;
+        flags_.rectwindow = false;
+        batch_.readerror.clear();
+        clearparameters(prm_);
+
+        if (batchrun_) {
+            readdataset(datafile_, prm_, flags_, batch_);
+            if (datafile_.failed()) return fail(datafile_.error());
+            // Only a dataset without any value is dropped: the quiet end of a
+            // file whose last "*" is followed by blank or comment lines.
+            if (flags_.dataerror) return RunOutcome::completed;
+            ++batch_.datasetnumber;
+        } else {
+            getscreeninput(host_.fields(), host_, flags_, prm_);
+            if (flags_.dataerror) return RunOutcome::rejected;
+        }
+
+        const std::string problem = checkproblem();
+        if (!problem.empty()) {
+            if (!batchrun_) {
+                host_.message(MessageKind::plain, "Invalid value for number of emissions");
+                flags_.dataerror = true;
+                return RunOutcome::rejected;
+            }
+            for (auto& line : state_.report.printlines) line.clear();
+            state_.report.lastresults = problementry(batch_.datasetnumber, problem);
+            return deliver();
+        }
+
+        const std::string caption =
+            batchrun_ ? "Dataset " + plainformat(batch_.datasetnumber) + " from file" : " ";
+        host_.loopstarting(caption, prm_, flags_);
+        DatasetOutcome outcome;
+        try {
+            outcome = rundataset(prm_, flags_, *state_.generator, host_);
+        } catch (...) {
+            host_.loopfinished();
+            throw;
+        }
+        host_.loopfinished();
+        if (outcome.aborted) {
+            aborted_ = true;
+            batch_.moredata = false;
+        }
+
+        const ReportContext ctx{aborted_, batch_.datasetnumber, timeformat(outcome.tallies.seconds)};
+        makereport(state_.report, prm_, flags_, outcome.tallies, ctx);
+        const RunOutcome delivered = deliver();
+        if (delivered == RunOutcome::completed && aborted_) return RunOutcome::aborted;
+        return delivered;
+    }
+
+    // Why the dataset just read cannot be simulated; empty when it can.
+    std::string checkproblem() const {
+        if (!batch_.readerror.empty()) return readerrorreason(batch_.readerror);
+        switch (checkdataset(flags_, prm_)) {
+        case DatasetProblem::inconsistentflags:
+            return "values 1 to 5 must name exactly one source and exactly one detector";
+        case DatasetProblem::toomanyemissions:
+            return toomanytext;
+        case DatasetProblem::none:
+            break;
+        }
+        // Every statistic divides by the number of emissions.
+        if (prm_.emissions == 0) return "the number of emissions is 0";
+        return {};
+    }
+
+    RunOutcome deliver() {
+        if (!batchrun_) {
+            host_.showresults(state_);
+            return RunOutcome::completed;
+        }
+        std::string error;
+        if (!appendresults(resultsfile_, state_.report.lastresults, error)) return fail(error);
+        return RunOutcome::completed;
+    }
+
+    RunState& state_;
+    GeometryFlags& flags_;
+    RunHost& host_;
+    const bool batchrun_;
+
+    RunParameters prm_;
+    BatchState batch_;
+    DataFile datafile_;
+    std::string resultsfile_;
+    bool aborted_ = false;
+    std::string error_;
+};
+
+}  // namespace
+
+RunResult runcommand(RunState& state, RunHost& host, bool batchrun, std::uint32_t seed) {
+    Command command(state, host, batchrun);
+    return command.run(seed);
+}
+
+}  // namespace korvex
