@@ -1,0 +1,236 @@
+// korvex-batch: the batch run without a window. The data file and the results
+// file come from the command line, every question is answered Yes, progress
+// goes to stderr, and Ctrl-C stops the run as Escape answered Yes would.
+//
+// Exit codes: 0 when the batch run ends normally (problem entries included),
+// 1 on an input or output error, 2 on a usage error or a missing data file,
+// 130 when interrupted.
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/mtrandom.h"
+#include "io/numbers.h"
+#include "io/runcommand.h"
+
+#ifndef KORVEX_VERSION
+#define KORVEX_VERSION "1.0.0"
+#endif
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void oninterrupt(int) { interrupted = 1; }
+
+const char* const usage = "usage: korvex-batch [--seed N] [--quiet] DATAFILE RESULTSFILE\n";
+
+const char* const helptext =
+    "Runs every dataset of DATAFILE and appends each dataset's report (or a\n"
+    "problem entry) to RESULTSFILE, creating it when the first entry is written.\n"
+    "\n"
+    "  --seed N    seed the generator with N (1 to 4294967294), so that a run\n"
+    "              repeats exactly; without it the clock seeds the run\n"
+    "  --quiet     no progress on stderr\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n"
+    "\n"
+    "Progress, \"Done.\" and errors go to stderr. Ctrl-C writes the current\n"
+    "dataset's report as aborted and reads no further dataset.\n"
+    "Exit status: 0 finished, 1 input or output error, 2 usage error or missing\n"
+    "data file, 130 interrupted.\n";
+
+struct Options {
+    std::optional<std::uint32_t> seed;
+    bool quiet = false;
+    std::string datafile;
+    std::string resultsfile;
+};
+
+std::optional<std::uint32_t> parseseed(std::string_view text) {
+    std::uint64_t value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
+    if (value < 1 || value > 4294967294u) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+int usageerror(const std::string& what) {
+    std::cerr << "korvex-batch: " << what << "\n" << usage;
+    return 2;
+}
+
+class NoFields : public korvex::FieldSource {
+public:
+    std::string text(korvex::Field) const override { return {}; }
+    std::string caption(korvex::Field) const override { return {}; }
+};
+
+// Progress on stderr: a bar redrawn in place on a terminal, a few plain lines
+// otherwise, nothing when quiet.
+class BatchHost : public korvex::RunHost {
+public:
+    BatchHost(const Options& options, bool terminal)
+        : options_(options), terminal_(terminal) {}
+
+    bool done = false;
+    std::string error;
+
+    const korvex::FieldSource& fields() override { return nofields_; }
+    std::optional<std::string> choosedatafile() override { return options_.datafile; }
+    std::optional<std::string> chooseresultsfile() override { return options_.resultsfile; }
+    void commandstarting(bool) override {}
+    void commandfinished(bool, korvex::RunState&) override {}
+    void showresults(korvex::RunState&) override {}
+    bool confirm(korvex::ConfirmKind, const std::string&) override { return true; }
+
+    void message(korvex::MessageKind kind, const std::string& text) override {
+        if (text == "Done.") {
+            done = true;
+        } else if (kind == korvex::MessageKind::error) {
+            error = text;
+        } else {
+            std::cerr << text << "\n";
+        }
+    }
+
+    bool pollabort() override { return interrupted != 0; }
+    bool stoprequested() override { return interrupted != 0; }
+
+    void loopstarting(const std::string& caption, const korvex::RunParameters& prm,
+                      const korvex::GeometryFlags& flags) override {
+        caption_ = caption;
+        emissions_ = prm.emissions;
+        fullangle_ = flags.twopisrc ? 6.283185307179586 : 12.566370614359172;
+        steps_ = 0;
+        if (options_.quiet) return;
+        if (terminal_) {
+            draw(0, 0);
+        } else {
+            std::cerr << caption_ << ": " << korvex::plainformat(emissions_) << " emissions\n";
+        }
+    }
+
+    void progressstep(const korvex::RunTallies& sofar) override {
+        ++steps_;
+        if (options_.quiet) return;
+        const double share = emissions_ > 0 ? sofar.emitted / emissions_ : 1;
+        const double estimate = sofar.emitted > 0 ? fullangle_ * sofar.hits / sofar.emitted : 0;
+        if (terminal_) {
+            draw(share, estimate);
+        } else if (steps_ % 25 == 0) {
+            std::cerr << caption_ << ": " << static_cast<int>(share * 100)
+                      << "% done, solid angle so far " << korvex::fixed7(estimate) << " sr\n";
+        }
+    }
+
+    void loopfinished() override {
+        if (options_.quiet) return;
+        const char* end = interrupted != 0 ? "interrupted" : "finished";
+        if (terminal_) {
+            // The bar stops short of its end by design; close the line instead.
+            std::cerr << "\r" << caption_ << ": " << end << std::string(60, ' ') << "\n";
+        } else {
+            std::cerr << caption_ << ": " << end << "\n";
+        }
+    }
+
+private:
+    void draw(double share, double estimate) {
+        constexpr int width = 30;
+        const int filled = static_cast<int>(share * width);
+        std::string bar(static_cast<std::size_t>(width), ' ');
+        for (int i = 0; i < filled && i < width; ++i) bar[static_cast<std::size_t>(i)] = '#';
+        std::cerr << "\r" << caption_ << " [" << bar << "] " << static_cast<int>(share * 100)
+                  << "%  solid angle " << korvex::fixed7(estimate) << " sr   " << std::flush;
+    }
+
+    const Options& options_;
+    const bool terminal_;
+    NoFields nofields_;
+    std::string caption_;
+    double emissions_ = 0;
+    double fullangle_ = 0;
+    long steps_ = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    struct sigaction action {};
+    action.sa_handler = oninterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+
+    Options options;
+    std::string positional[2];
+    int count = 0;
+    bool optionsdone = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (!optionsdone && arg == "--help") {
+            std::cout << usage << "\n" << helptext;
+            return 0;
+        }
+        if (!optionsdone && arg == "--version") {
+            std::cout << "korvex-batch " << KORVEX_VERSION << "\n";
+            return 0;
+        }
+        if (!optionsdone && arg == "--") {
+            optionsdone = true;
+        } else if (!optionsdone && arg == "--quiet") {
+            options.quiet = true;
+        } else if (!optionsdone && (arg == "--seed" || arg.starts_with("--seed="))) {
+            std::string_view value;
+            if (arg == "--seed") {
+                if (i + 1 >= argc) return usageerror("--seed needs a value");
+                value = argv[++i];
+            } else {
+                value = arg.substr(7);
+            }
+            options.seed = parseseed(value);
+            if (!options.seed) {
+                return usageerror("--seed takes a whole number from 1 to 4294967294, not '" +
+                                  std::string(value) + "'");
+            }
+        } else if (!optionsdone && arg.size() > 1 && arg[0] == '-') {
+            return usageerror("unknown option '" + std::string(arg) + "'");
+        } else {
+            if (count == 2) return usageerror("too many arguments");
+            positional[count++] = std::string(arg);
+        }
+    }
+    if (count != 2) return usageerror("DATAFILE and RESULTSFILE are needed");
+    options.datafile = positional[0];
+    options.resultsfile = positional[1];
+
+    std::error_code ec;
+    if (!std::filesystem::exists(options.datafile, ec)) {
+        std::cerr << "korvex-batch: " << options.datafile << ": "
+                  << std::generic_category().message(ENOENT) << "\n";
+        return 2;
+    }
+
+    BatchHost host(options, isatty(STDERR_FILENO) != 0);
+    korvex::RunState state;
+    const std::uint32_t seed = options.seed ? *options.seed : korvex::runseed();
+    const korvex::RunResult result = korvex::runcommand(state, host, true, seed);
+
+    if (result.outcome == korvex::RunOutcome::failed) {
+        std::cerr << "korvex-batch: " << (host.error.empty() ? result.message : host.error) << "\n";
+        return 1;
+    }
+    if (host.done) std::cerr << "Done.\n";
+    if (result.outcome == korvex::RunOutcome::aborted) return 130;
+    return 0;
+}
