@@ -75,4 +75,12 @@ Frame makeframe(const RunParameters& prm, bool rotated);
 // Without rotation, a pure translation.
 Vec3 todetector(const Frame& frame, Vec3 s);
 
+// The rotated case of todetector, inline for the emission loop.
+inline Vec3 rotatetranslate(const Frame& f, Vec3 s) {
+    const double x = f.r[0] * s.x + f.r[3] * s.y + f.r[6] * s.z;
+    const double y = f.r[1] * s.x + f.r[4] * s.y + f.r[7] * s.z;
+    const double z = f.r[2] * s.x + f.r[5] * s.y + f.r[8] * s.z;
+    return {x + f.a3, y + f.b3, z + f.c};
+}
+
 }  // namespace korvex

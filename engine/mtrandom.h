@@ -23,6 +23,23 @@ std::unique_ptr<MTRandomState> mtcreate(std::uint32_t seed);
 // The next tempered 32-bit output.
 std::uint32_t mtnext(MTRandomState& state);
 
+// Regenerates all 624 words in place and sets mti to 0.
+void mtregenerate(MTRandomState& state);
+
+// The output transform of one state word.
+constexpr std::uint32_t mttemper(std::uint32_t y) {
+    y ^= y >> 11;
+    y ^= (y << 7) & 0x9D2C5680u;
+    y ^= (y << 15) & 0xEFC60000u;
+    y ^= y >> 18;
+    return y;
+}
+
+// 2^-32 + 2^-64 (bit pattern 0x3DF0000000100000), the double nearest to
+// 1 / (2^32 - 1): the product with an output needs at most 64 bits, so one
+// double multiplication rounds it exactly once.
+inline constexpr double realscale = 0x1.00000001p-32;
+
 // The next output times (2^-32 + 2^-64): 0 gives 0.0, 4294967295 gives 1.0.
 double randomreal(MTRandomState& state);
 

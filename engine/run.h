@@ -31,11 +31,13 @@ DatasetProblem checkdataset(const GeometryFlags& flags, const RunParameters& prm
 struct DatasetOutcome {
     RunTallies tallies;
     bool aborted = false;
+    DatasetProblem problem = DatasetProblem::none;  // not none: nothing was run
 };
 
 // Runs one dataset: sets flags.rotated, builds the frame, runs the emission
 // loop (prm.emissions := emitted on abort), measures the loop's wall time and
-// forms meanpath. The caller has checked the dataset with checkdataset.
+// forms meanpath. The caller has checked the dataset with checkdataset; a
+// dataset that fails the check anyway is not run, and problem says why.
 DatasetOutcome rundataset(RunParameters& prm, GeometryFlags& flags,
                           MTRandomState& gen, LoopHost& host);
 

@@ -1,0 +1,164 @@
+// Time per emission of the emission loop for every source and detector pair,
+// against the time std::mt19937 (same build) takes for as many 32-bit draws
+// as the emission consumes.
+//   R_mt = mtnext per output / std::mt19937 per output
+//   R_em = loop per emission / (draws per emission x std::mt19937 per output)
+// A summary table follows Google Benchmark's own output.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engine/emissionloop.h"
+#include "engine/kinds.h"
+#include "engine/mtrandom.h"
+
+using namespace korvex;
+
+namespace {
+
+constexpr int drawsperbatch = 1 << 16;
+constexpr double emissionsperrun = 200000;
+
+class QuietHost : public LoopHost {
+public:
+    void progressstep(const RunTallies&) override {}
+    bool pollabort() override { return false; }
+};
+
+struct Pair {
+    std::string name;
+    GeometryFlags flags;
+    RunParameters prm;
+    int draws;
+};
+
+Pair makepair(SourceKind s, DetectorKind d, bool rotated) {
+    Pair p;
+    GeometryFlags& f = p.flags;
+    RunParameters& r = p.prm;
+    const char* sn = "";
+    switch (s) {
+        case SourceKind::disc: sn = "disc"; r.r1 = 0.5; break;
+        case SourceKind::cuboid: sn = "rectangle"; f.cylsrc = false; f.cubsrc = true;
+            r.a1 = 1; r.b1 = 0.8; break;
+        case SourceKind::point: sn = "point"; f.ptsrc = true; break;
+    }
+    p.draws = s == SourceKind::point ? 2 : 4;
+    f.cyldet = false;
+    const char* dn = "";
+    switch (d) {
+        case DetectorKind::cylinder: dn = "cylinder"; f.cyldet = true; r.r2 = 1; r.t2 = 1; break;
+        case DetectorKind::discwindow: dn = "discwindow"; f.cyldet = true; f.discwindow = true;
+            r.r2 = 1; break;
+        case DetectorKind::cuboid: dn = "cuboid"; f.cubdet = true; r.a2 = 2; r.b2 = 1.5; r.t2 = 1;
+            break;
+        case DetectorKind::rectwindow: dn = "rectwindow"; f.cubdet = true; f.rectwindow = true;
+            r.a2 = 2; r.b2 = 1.5; break;
+        case DetectorKind::sphere: dn = "sphere"; f.sphdet = true; r.r2 = 1; break;
+    }
+    // Mostly above the detector, a little off its axis.
+    r.a3 = 0.3;
+    r.c = d == DetectorKind::sphere ? 2 : 1;
+    if (rotated) {
+        r.rotx = 0.4;
+        r.roty = -0.2;
+        r.rotz = 1.0;
+    }
+    p.name = std::string(sn) + "/" + dn + (rotated ? "/rotated" : "");
+    return p;
+}
+
+void emissions(benchmark::State& state, Pair pair) {
+    auto gen = mtcreate(4357);
+    QuietHost host;
+    pair.flags.rotated = isrotated(pair.prm);
+    const Frame frame = makeframe(pair.prm, pair.flags.rotated);
+    double hits = 0;
+    for (auto _ : state) {
+        RunParameters prm = pair.prm;
+        prm.emissions = emissionsperrun;
+        RunTallies t;
+        emissionloop(prm, pair.flags, frame, *gen, host, t);
+        hits += t.hits;
+        benchmark::DoNotOptimize(t);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(emissionsperrun));
+    state.counters["hitshare"] = hits / (state.iterations() * emissionsperrun);
+}
+
+void mtnextdraws(benchmark::State& state) {
+    auto gen = mtcreate(4357);
+    for (auto _ : state) {
+        std::uint32_t x = 0;
+        for (int i = 0; i < drawsperbatch; ++i) x ^= mtnext(*gen);
+        benchmark::DoNotOptimize(x);
+    }
+    state.SetItemsProcessed(state.iterations() * drawsperbatch);
+}
+
+void stddraws(benchmark::State& state) {
+    std::mt19937 gen(4357);
+    for (auto _ : state) {
+        std::uint32_t x = 0;
+        for (int i = 0; i < drawsperbatch; ++i) x ^= static_cast<std::uint32_t>(gen());
+        benchmark::DoNotOptimize(x);
+    }
+    state.SetItemsProcessed(state.iterations() * drawsperbatch);
+}
+
+// Keeps nanoseconds per item of every run for the summary.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) {
+            if (r.run_type != Run::RT_Iteration || r.error_occurred) continue;
+            const auto it = r.counters.find("items_per_second");
+            if (it != r.counters.end() && it->second.value > 0)
+                nsperitem[r.benchmark_name()] = 1e9 / it->second.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> nsperitem;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    std::vector<Pair> pairs;
+    for (SourceKind s : {SourceKind::disc, SourceKind::cuboid, SourceKind::point})
+        for (DetectorKind d : {DetectorKind::cylinder, DetectorKind::discwindow,
+                               DetectorKind::cuboid, DetectorKind::rectwindow,
+                               DetectorKind::sphere})
+            pairs.push_back(makepair(s, d, false));
+    pairs.push_back(makepair(SourceKind::disc, DetectorKind::cylinder, true));
+
+    benchmark::RegisterBenchmark("draws/std::mt19937", stddraws);
+    benchmark::RegisterBenchmark("draws/mtnext", mtnextdraws);
+    for (const Pair& p : pairs) benchmark::RegisterBenchmark(("emission/" + p.name).c_str(),
+                                                             emissions, p);
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    const auto& ns = reporter.nsperitem;
+    const auto std = ns.find("draws/std::mt19937");
+    if (std == ns.end()) return 0;
+    const double tstd = std->second;
+    std::printf("\nstd::mt19937: %.3f ns per output\n", tstd);
+    if (const auto m = ns.find("draws/mtnext"); m != ns.end())
+        std::printf("mtnext:       %.3f ns per output   R_mt = %.2f\n", m->second,
+                    m->second / tstd);
+    std::printf("\n%-28s %12s %6s %6s\n", "pair", "ns/emission", "draws", "R_em");
+    for (const Pair& p : pairs) {
+        const auto e = ns.find("emission/" + p.name);
+        if (e == ns.end()) continue;
+        std::printf("%-28s %12.2f %6d %6.2f\n", p.name.c_str(), e->second, p.draws,
+                    e->second / (p.draws * tstd));
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,23 @@
+// The source and detector kinds of one dataset, decided once from the flags
+// so that the emission loop has no flag tests.
+#pragma once
+
+#include "engine/geometry.h"
+
+namespace korvex {
+
+enum class SourceKind { disc, cuboid, point };
+
+// In the order the detector chain examines them; exactly one applies to a
+// consistent flag set.
+enum class DetectorKind { cuboid, rectwindow, discwindow, cylinder, sphere };
+
+// True when the flags name exactly one source kind and one detector kind,
+// so that exactly one detector test runs per emission.
+bool consistentkinds(const GeometryFlags& flags);
+
+// Valid only for consistent flags.
+SourceKind sourcekind(const GeometryFlags& flags);
+DetectorKind detectorkind(const GeometryFlags& flags);
+
+}  // namespace korvex
