@@ -1,5 +1,6 @@
 #include "io/runcommand.h"
 
+#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -20,6 +21,10 @@ const char* const openingprompt =
 
 // Above 2^53 a count of emissions grown by 1.0 stops growing.
 const char* const toomanytext = "the number of emissions is above 9007199254740992";
+
+const char* const overflowreason =
+    "the dimensions are too large: the path lengths overflow";
+const char* const overflowtext = "Dimensions too large: the path lengths overflow";
 
 std::string fullname(const std::string& path) {
     std::error_code ec;
@@ -120,9 +125,7 @@ private:
                 flags_.dataerror = true;
                 return RunOutcome::rejected;
             }
-            for (auto& line : state_.report.printlines) line.clear();
-            state_.report.lastresults = problementry(batch_.datasetnumber, problem);
-            return deliver();
+            return deliverproblem(problem);
         }
 
         const std::string caption =
@@ -140,12 +143,23 @@ private:
             aborted_ = true;
             batch_.moredata = false;
         }
+        // Unchecked dimensions near the top of the double range overflow the
+        // path lengths; a report would print them as INF or NAN.
+        if (!std::isfinite(outcome.tallies.pathsum) || !std::isfinite(outcome.tallies.meanpath)) {
+            if (!batchrun_) {
+                host_.message(MessageKind::plain, overflowtext);
+                return aborted_ ? RunOutcome::aborted : RunOutcome::rejected;
+            }
+            return afterabort(deliverproblem(overflowreason));
+        }
 
         const ReportContext ctx{aborted_, batch_.datasetnumber, timeformat(outcome.tallies.seconds)};
         makereport(state_.report, prm_, flags_, outcome.tallies, ctx);
-        const RunOutcome delivered = deliver();
-        if (delivered == RunOutcome::completed && aborted_) return RunOutcome::aborted;
-        return delivered;
+        return afterabort(deliver());
+    }
+
+    RunOutcome afterabort(RunOutcome delivered) const {
+        return delivered == RunOutcome::completed && aborted_ ? RunOutcome::aborted : delivered;
     }
 
     // Why the dataset just read cannot be simulated; empty when it can.
@@ -162,6 +176,13 @@ private:
         // Every statistic divides by the number of emissions.
         if (prm_.emissions == 0) return "the number of emissions is 0";
         return {};
+    }
+
+    // A problem entry replaces the report and becomes the last results.
+    RunOutcome deliverproblem(const std::string& reason) {
+        for (auto& line : state_.report.printlines) line.clear();
+        state_.report.lastresults = problementry(batch_.datasetnumber, reason);
+        return deliver();
     }
 
     RunOutcome deliver() {

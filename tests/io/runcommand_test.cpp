@@ -252,12 +252,14 @@ TEST(BatchRun, MalformedDatasetsGetProblemEntries) {
     data += dataset({{3, "true"}});                      // 2: two detectors
     data += dataset({{23, "x"}, {24, "y"}});             // 3: 24 values
     data += dataset({}, 21);                             // 4: no 2 pi flag
-    data += "true\nfalse\ntrue\n/ cut short\n";         // 5: the file ends
+    data += dataset({{21, "1E17"}});                     // 5: a loop without end
+    data += dataset({{12, "1E200"}, {21, "100"}});       // 6: paths overflow
+    data += "true\nfalse\ntrue\n/ cut short\n";         // 7: the file ends
     Batch b(data);
     const RunResult r = b.run();
     EXPECT_EQ(r.outcome, RunOutcome::completed);
-    EXPECT_EQ(r.datasets, 5);
-    EXPECT_TRUE(b.host.captions.empty());  // none of them was simulated
+    EXPECT_EQ(r.datasets, 7);
+    EXPECT_EQ(b.host.captions, std::vector<std::string>{"Dataset 6 from file"});
     EXPECT_EQ(b.messagetexts(), std::vector<std::string>{"Done."});
 
     auto entry = [](int n, const std::string& reason) {
@@ -270,12 +272,14 @@ TEST(BatchRun, MalformedDatasetsGetProblemEntries) {
                   entry(2, "values 1 to 5 must name exactly one source and exactly one detector") +
                   entry(3, reading + "More than 23 values before '*'") +
                   entry(4, reading + "Value 22 (2 pi source, true or false) is missing") +
-                  entry(5, reading + "The data file ends after 3 values of a dataset; 22 are "
+                  entry(5, "the number of emissions is above 9007199254740992") +
+                  entry(6, "the dimensions are too large: the path lengths overflow") +
+                  entry(7, reading + "The data file ends after 3 values of a dataset; 22 are "
                                      "needed"));
-    for (const char* bad : {"nan", "inf"}) {
+    for (const char* bad : {"nan", "inf", "NAN", "INF"}) {
         EXPECT_EQ(readfile(b.results).find(bad), std::string::npos);
     }
-    EXPECT_EQ(b.state.report.lastresults.find("Problem in dataset 5"), 4u);
+    EXPECT_EQ(b.state.report.lastresults.find("Problem in dataset 7"), 4u);
     for (const auto& line : b.state.report.printlines) EXPECT_TRUE(line.empty());
 }
 
@@ -391,6 +395,18 @@ TEST(ScreenRun, RejectedInputRunsNothing) {
     EXPECT_TRUE(big.captions.empty());
     ASSERT_EQ(big.messages.size(), 1u);
     EXPECT_EQ(big.messages[0].second, "Invalid value for number of emissions");
+
+    // Path lengths that overflow are not shown as a report.
+    ScriptHost huge;
+    huge.texts = {{Field::r1, "1"}, {Field::r2, "1E200"}, {Field::emissions, "100"}};
+    state.flags.cyldet = false;
+    state.flags.sphdet = true;
+    EXPECT_EQ(runcommand(state, huge, false, 1).outcome, RunOutcome::rejected);
+    EXPECT_EQ(huge.captions.size(), 1u);
+    EXPECT_TRUE(huge.shown.empty());
+    ASSERT_EQ(huge.messages.size(), 1u);
+    EXPECT_EQ(huge.messages[0].second, "Dimensions too large: the path lengths overflow");
+    EXPECT_EQ(state.report.lastresults, "No results");
 }
 
 }  // namespace
