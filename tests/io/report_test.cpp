@@ -38,12 +38,6 @@ Report build(const RunParameters& prm, const GeometryFlags& f, const RunTallies&
     return r;
 }
 
-TEST(Report, StartsEmpty) {
-    const Report r;
-    EXPECT_EQ(r.lastresults, "No results");
-    for (const auto& line : r.printlines) EXPECT_TRUE(line.empty());
-}
-
 TEST(Report, PointSourceOverSphereFromScreen) {
     RunParameters prm;
     prm.r2 = 5;
@@ -307,13 +301,6 @@ TEST(Report, ANewReportReplacesEveryLine) {
     const std::string& text = r.lastresults;
     EXPECT_EQ(text.substr(text.size() - 6), " s\r\n\r\n");
     EXPECT_EQ(text.find("walls"), std::string::npos);
-}
-
-TEST(Report, JoinSkipsEmptyLines) {
-    std::array<std::string, 19> lines{};
-    lines[0] = "a";
-    lines[2] = "\r\nb";
-    EXPECT_EQ(joinlines(lines), "a\r\n\r\nb\r\n\r\n");
 }
 
 }  // namespace
