@@ -1,0 +1,18 @@
+// The window program: the run state with its start values, the one window,
+// and the toolkit's event loop until the window closes.
+#include <QApplication>
+
+#include "io/runcommand.h"
+#include "ui/form1.h"
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("korvex"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Korvex"));
+
+    korvex::RunState state;
+    korvex::TForm1 form(state);
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,132 @@
+#include "ui/dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+
+#include "ui/resultsdialog.h"
+
+namespace korvex {
+
+QString programtitle()
+{
+    const QString name = QGuiApplication::applicationDisplayName();
+    return name.isEmpty() ? QStringLiteral("Korvex") : name;
+}
+
+QString withtxtsuffix(const QString& name)
+{
+    if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty() || name.endsWith(QLatin1Char('.')))
+        return name;
+    return name + QStringLiteral(".txt");
+}
+
+void QtDialogs::message(MessageKind kind, const QString& text)
+{
+    QMessageBox box(parent_);
+    switch (kind) {
+    case MessageKind::warning:
+        box.setWindowTitle(QStringLiteral("Warning"));
+        box.setIcon(QMessageBox::Warning);
+        break;
+    case MessageKind::plain:
+        box.setWindowTitle(programtitle());
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case MessageKind::error:
+        box.setWindowTitle(QStringLiteral("Error"));
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case MessageKind::information:
+        box.setWindowTitle(QStringLiteral("Information"));
+        box.setIcon(QMessageBox::Information);
+        break;
+    }
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+bool QtDialogs::confirm(ConfirmKind kind, const QString& text)
+{
+    QMessageBox box(parent_);
+    box.setObjectName(QStringLiteral("Confirm"));
+    box.setWindowTitle(QStringLiteral("Confirm"));
+    box.setIcon(QMessageBox::Question);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
+    QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
+    QPushButton* other = kind == ConfirmKind::yescancel
+                             ? box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole)
+                             : box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(other);  // also the answer when the box is closed
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+std::optional<QString> QtDialogs::opendatafile()
+{
+    QFileDialog dialog(parent_, QStringLiteral("File name of the data to be read."),
+                       QDir::currentPath(), QStringLiteral("Text files only (*.txt)"));
+    dialog.setObjectName(QStringLiteral("OpenDialog1"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+// The system asks its own "exists" question afterwards, so the toolkit's
+// overwrite confirmation is switched off.
+static std::optional<QString> savefile(QWidget* parent, const QString& name, const QString& title)
+{
+    QFileDialog dialog(parent, title);
+    dialog.setObjectName(name);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return withtxtsuffix(dialog.selectedFiles().constFirst());
+}
+
+std::optional<QString> QtDialogs::saveresultsfile()
+{
+    return savefile(parent_, QStringLiteral("SaveDialog2"),
+                    QStringLiteral("Give a file name to save the results to."));
+}
+
+std::optional<QString> QtDialogs::savereportfile()
+{
+    return savefile(parent_, QStringLiteral("SaveDialog1"), QString());
+}
+
+ResultsChoice QtDialogs::results(const QString& text)
+{
+    ResultsDialog dialog(text, parent_);
+    dialog.exec();
+    return dialog.choice();
+}
+
+QStringList QtDialogs::printers()
+{
+    return QPrinterInfo::availablePrinterNames();
+}
+
+bool QtDialogs::printsetup(QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent_);
+    dialog.setObjectName(QStringLiteral("PrinterSetupDialog1"));
+    return dialog.exec() == QDialog::Accepted;
+}
+
+}  // namespace korvex

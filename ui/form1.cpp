@@ -1,0 +1,404 @@
+#include "ui/form1.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "ui/diagram.h"
+#include "ui/inputswallower.h"
+#include "ui/texts.h"
+
+namespace korvex {
+
+namespace {
+
+template <typename W>
+W* named(W* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+QLineEdit* newedit(const char* name)
+{
+    auto* e = named(new QLineEdit, name);
+    // Wide enough for "-1.2345E-10"; the platform font decides the pixels.
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-0.0000000000")));
+    e->setMaximumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-0.000000000000000000")));
+    return e;
+}
+
+QLabel* newlabel(const char* name, const char* caption, QLineEdit* buddy = nullptr)
+{
+    auto* l = named(new QLabel(QString::fromLatin1(caption)), name);
+    if (buddy)
+        l->setBuddy(buddy);
+    return l;
+}
+
+// The light green notes on the tabs.
+QPlainTextEdit* newnote(const char* name, const QString& text)
+{
+    auto* m = named(new QPlainTextEdit(text), name);
+    m->setReadOnly(true);
+    m->setFocusPolicy(Qt::NoFocus);
+    QPalette p = m->palette();
+    p.setColor(QPalette::Base, QColor(0xC0, 0xDC, 0xC0));
+    p.setColor(QPalette::Text, Qt::black);
+    m->setPalette(p);
+    m->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m->setMinimumWidth(160);
+    // The notes fill whatever height the fields beside them take.
+    m->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    return m;
+}
+
+// A grid of caption / edit rows.
+QGridLayout* fieldgrid(std::initializer_list<std::pair<QLabel*, QLineEdit*>> rows)
+{
+    auto* grid = new QGridLayout;
+    int r = 0;
+    for (auto [label, edit] : rows) {
+        grid->addWidget(label, r, 0);
+        grid->addWidget(edit, r, 1);
+        ++r;
+    }
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(r, 1);
+    return grid;
+}
+
+}  // namespace
+
+TForm1::TForm1(RunState& state, Dialogs* dialogs, QWidget* parent)
+    : QMainWindow(parent), state_(state), swallower_(std::make_unique<InputSwallower>())
+{
+    if (dialogs) {
+        dialogs_ = dialogs;
+    } else {
+        owndialogs_ = std::make_unique<QtDialogs>(this);
+        dialogs_ = owndialogs_.get();
+    }
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(windowcaption));
+    buildcontrols();
+    buildmenus();
+    connecthandlers();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::buildcontrols()
+{
+    auto* central = named(new QWidget, "TForm1Client");
+    setCentralWidget(central);
+
+    // Source and detector choices on the left.
+    GroupBox2 = named(new QGroupBox(QStringLiteral("Source type")), "GroupBox2");
+    Cylindrical_source_radiobutton =
+        named(new QRadioButton(QStringLiteral("Cylinder or disc")), "Cylindrical_source_radiobutton");
+    Cuboid_source_radiobutton = named(new QRadioButton(QStringLiteral("Cuboid, plane rectangle, or line")),
+                                      "Cuboid_source_radiobutton");
+    Point_source_radiobutton = named(new QRadioButton(QStringLiteral("Point")), "Point_source_radiobutton");
+    Cylindrical_source_radiobutton->setChecked(true);
+    auto* sourcebox = new QVBoxLayout(GroupBox2);
+    sourcebox->addWidget(Cylindrical_source_radiobutton);
+    sourcebox->addWidget(Cuboid_source_radiobutton);
+    sourcebox->addWidget(Point_source_radiobutton);
+
+    GroupBox7 = named(new QGroupBox(QStringLiteral("Detector type")), "GroupBox7");
+    cylinder_detector_radiobutton = named(new QRadioButton(QStringLiteral("Cylinder, or disc window")),
+                                          "cylinder_detector_radiobutton");
+    cuboid_detector_radiobutton = named(new QRadioButton(QStringLiteral("Cuboid, or rectangular window")),
+                                        "cuboid_detector_radiobutton");
+    Spherical_detector_radiobutton =
+        named(new QRadioButton(QStringLiteral("Sphere")), "Spherical_detector_radiobutton");
+    cylinder_detector_radiobutton->setChecked(true);
+    auto* detectorbox = new QVBoxLayout(GroupBox7);
+    detectorbox->addWidget(cylinder_detector_radiobutton);
+    detectorbox->addWidget(cuboid_detector_radiobutton);
+    detectorbox->addWidget(Spherical_detector_radiobutton);
+
+    // A run hides the groups, the tabs and the diagrams; the layout keeps
+    // their room so that nothing else moves meanwhile.
+    for (QWidget* w : {static_cast<QWidget*>(GroupBox2), static_cast<QWidget*>(GroupBox7)}) {
+        QSizePolicy sp = w->sizePolicy();
+        sp.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(sp);
+    }
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(GroupBox2);
+    left->addSpacing(8);
+    left->addWidget(GroupBox7);
+    left->addStretch(1);
+
+    // The diagrams share one square area on the right.
+    DiagramArea = named(new QWidget, "DiagramArea");
+    DiagramArea->setMinimumSize(330, 330);
+    DiagramArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* stack = new QGridLayout(DiagramArea);
+    stack->setContentsMargins(0, 0, 0, 0);
+    auto newdiagram = [&](SourceShape s, DetectorShape d, const char* name) {
+        auto* diagram = named(new Diagram(s, d), name);
+        stack->addWidget(diagram, 0, 0);
+        diagram->hide();
+        return diagram;
+    };
+    Image_cyldet_cylsrc = newdiagram(SourceShape::cylinder, DetectorShape::cylinder, "Image_cyldet_cylsrc");
+    Image_cyldet_cubsrc = newdiagram(SourceShape::cuboid, DetectorShape::cylinder, "Image_cyldet_cubsrc");
+    image_cyldet_ptsrc = newdiagram(SourceShape::point, DetectorShape::cylinder, "image_cyldet_ptsrc");
+    Image_cubdet_cylsrc = newdiagram(SourceShape::cylinder, DetectorShape::cuboid, "Image_cubdet_cylsrc");
+    Image_cubdet_cubsrc = newdiagram(SourceShape::cuboid, DetectorShape::cuboid, "Image_cubdet_cubsrc");
+    image_cubdet_ptsrc = newdiagram(SourceShape::point, DetectorShape::cuboid, "image_cubdet_ptsrc");
+    Image_spherical_det_cylind_scr =
+        newdiagram(SourceShape::cylinder, DetectorShape::sphere, "Image_spherical_det_cylind_scr");
+    Image_spherical_det_cuboid_src =
+        newdiagram(SourceShape::cuboid, DetectorShape::sphere, "Image_spherical_det_cuboid_src");
+    Image_spherical_det_point_src =
+        newdiagram(SourceShape::point, DetectorShape::sphere, "Image_spherical_det_point_src");
+    Image_cyldet_cylsrc->show();
+
+    auto* top = new QHBoxLayout;
+    top->addLayout(left, 0);
+    top->addWidget(DiagramArea, 1);
+
+    // The five tabs.
+    PageControl1 = named(new QTabWidget, "PageControl1");
+    // Every tab caption stays readable: the window is as wide as the tabs.
+    PageControl1->setUsesScrollButtons(false);
+    PageControl1->setElideMode(Qt::ElideNone);
+    {
+        QSizePolicy sp = PageControl1->sizePolicy();
+        sp.setRetainSizeWhenHidden(true);
+        sp.setVerticalPolicy(QSizePolicy::Fixed);
+        PageControl1->setSizePolicy(sp);
+    }
+    PageControl1->addTab(buildsourcetab(), QStringLiteral(" Source dimensions "));
+    PageControl1->addTab(builddetectortab(), QStringLiteral(" Detector dimensions  "));
+    PageControl1->addTab(builddisplacementtab(), QStringLiteral("Detector-source displacement"));
+    PageControl1->addTab(buildrotationtab(), QStringLiteral("Rotation angles"));
+    PageControl1->addTab(buildemissionstab(), QStringLiteral("Source emissions"));
+    PageControl1->setCurrentWidget(Rot_tilt);
+
+    EstimateButton = named(new QPushButton(QStringLiteral("Start simulation")), "EstimateButton");
+    EstimateButton->setToolTip(QStringLiteral("Start calculation"));
+    QFont bold = EstimateButton->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.15);
+    EstimateButton->setFont(bold);
+    EstimateButton->setMinimumHeight(EstimateButton->sizeHint().height() + 8);
+
+    auto* main = new QVBoxLayout(central);
+    main->setContentsMargins(5, 5, 5, 5);
+    main->addLayout(top, 1);
+    main->addWidget(PageControl1, 0);
+    main->addWidget(EstimateButton, 0);
+
+    // The progress panel floats over the lower part of the diagram area,
+    // outside any layout, and is shown only while emissions are simulated.
+    Panel1 = named(new QFrame(central), "Panel1");
+    static_cast<QFrame*>(Panel1)->setFrameShape(QFrame::Panel);
+    static_cast<QFrame*>(Panel1)->setFrameShadow(QFrame::Raised);
+    Panel1->setAutoFillBackground(true);
+    StaticText1 = named(new QLabel(QStringLiteral("Progress bar.  To abort, tap the escape key and wait.")),
+                        "StaticText1");
+    ProgressBar1 = named(new QProgressBar, "ProgressBar1");
+    ProgressBar1->setRange(0, 100);
+    ProgressBar1->setValue(0);
+    StaticText3 = named(new QLabel(QStringLiteral("   ")), "StaticText3");
+    auto* panel = new QVBoxLayout(Panel1);
+    panel->addWidget(StaticText1);
+    panel->addWidget(ProgressBar1);
+    panel->addWidget(StaticText3);
+    Panel1->hide();
+
+    ListBox1 = named(new QListWidget(central), "ListBox1");
+    ListBox1->hide();
+}
+
+QWidget* TForm1::buildsourcetab()
+{
+    Source = named(new QWidget, "Source");
+    Inputbox_r1 = newedit("Inputbox_r1");
+    Inputbox_a1 = newedit("Inputbox_a1");
+    Inputbox_b1 = newedit("Inputbox_b1");
+    Inputbox_t1 = newedit("Inputbox_t1");
+    Label_r1 = newlabel("Label_r1", "source radius, r1", Inputbox_r1);
+    Label_a1 = newlabel("Label_a1", "source length, a1", Inputbox_a1);
+    Label_b1 = newlabel("Label_b1", "source length, b1", Inputbox_b1);
+    Label_t1 = newlabel("Label_t1", "source thickness, t1", Inputbox_t1);
+    seton(Label_a1, Inputbox_a1, false);
+    seton(Label_b1, Inputbox_b1, false);
+    Memo_A = newnote("Memo_A", memoAtext());
+
+    auto* row = new QHBoxLayout(Source);
+    row->addLayout(fieldgrid({{Label_r1, Inputbox_r1},
+                              {Label_a1, Inputbox_a1},
+                              {Label_b1, Inputbox_b1},
+                              {Label_t1, Inputbox_t1}}),
+                   0);
+    row->addWidget(Memo_A, 1);
+    return Source;
+}
+
+QWidget* TForm1::builddetectortab()
+{
+    Detector = named(new QWidget, "Detector");
+    Inputbox_r2 = newedit("Inputbox_r2");
+    Inputbox_a2 = newedit("Inputbox_a2");
+    Inputbox_b2 = newedit("Inputbox_b2");
+    Inputbox_h = newedit("Inputbox_h");
+    Label_r2 = newlabel("Label_r2", "detector radius, r2", Inputbox_r2);
+    Label_a2 = newlabel("Label_a2", "detector length a2", Inputbox_a2);
+    Label_b2 = newlabel("Label_b2", "detector length b2", Inputbox_b2);
+    Label_h = newlabel("Label_h", "detector thickness, t2", Inputbox_h);
+    seton(Label_a2, Inputbox_a2, false);
+    seton(Label_b2, Inputbox_b2, false);
+    Memo3 = newnote("Memo3", memo3text());
+
+    auto* row = new QHBoxLayout(Detector);
+    row->addLayout(fieldgrid({{Label_r2, Inputbox_r2},
+                              {Label_a2, Inputbox_a2},
+                              {Label_b2, Inputbox_b2},
+                              {Label_h, Inputbox_h}}),
+                   0);
+    row->addWidget(Memo3, 1);
+    return Detector;
+}
+
+QWidget* TForm1::builddisplacementtab()
+{
+    Axial_disp = named(new QWidget, "Axial_disp");
+    Inputbox_d = newedit("Inputbox_d");
+    Inputbox_a3 = newedit("Inputbox_a3");
+    inputbox_b3 = newedit("inputbox_b3");
+    Inputbox_c = newedit("Inputbox_c");
+    Label_d = newlabel("Label_d", "displacement, d", Inputbox_d);
+    Label_a3 = newlabel("Label_a3", "displacement, a3", Inputbox_a3);
+    Label_b3 = newlabel("Label_b3", "displacement, b3", inputbox_b3);
+    Label_c = newlabel("Label_c", "displacement, c", Inputbox_c);
+    seton(Label_a3, Inputbox_a3, false);
+    seton(Label_b3, inputbox_b3, false);
+
+    auto* row = new QHBoxLayout(Axial_disp);
+    row->addLayout(fieldgrid({{Label_d, Inputbox_d},
+                              {Label_a3, Inputbox_a3},
+                              {Label_b3, inputbox_b3},
+                              {Label_c, Inputbox_c}}),
+                   1);
+    return Axial_disp;
+}
+
+QWidget* TForm1::buildrotationtab()
+{
+    Rot_tilt = named(new QWidget, "Rot_tilt");
+    inputbox_rot_x3 = newedit("inputbox_rot_x3");
+    Inputbox_rot_y2 = newedit("Inputbox_rot_y2");
+    Inputbox_rot_z0 = newedit("Inputbox_rot_z0");
+    for (QLineEdit* e : {inputbox_rot_x3, Inputbox_rot_y2, Inputbox_rot_z0})
+        e->setText(QStringLiteral("0"));
+    Label_rot_x3 = newlabel("Label_rot_x3", "Rotation ccw about X", inputbox_rot_x3);
+    Label_rot_y2 = newlabel("Label_rot_y2", "Rotation ccw about Y' ", Inputbox_rot_y2);
+    Label_rot_z0 = newlabel("Label_rot_z0", "Rotation ccw about Z'' ", Inputbox_rot_z0);
+    Label2 = newlabel("Label2", "Degrees");
+    Memo2 = newnote("Memo2", memo2lines().join(QLatin1Char('\n')));
+    Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(Label2, 0, 1);
+    grid->addWidget(Label_rot_x3, 1, 0);
+    grid->addWidget(inputbox_rot_x3, 1, 1);
+    grid->addWidget(Label_rot_y2, 2, 0);
+    grid->addWidget(Inputbox_rot_y2, 2, 1);
+    grid->addWidget(Label_rot_z0, 3, 0);
+    grid->addWidget(Inputbox_rot_z0, 3, 1);
+    grid->setRowStretch(4, 1);
+
+    auto* row = new QHBoxLayout(Rot_tilt);
+    row->addLayout(grid, 0);
+    row->addWidget(Memo2, 1);
+    return Rot_tilt;
+}
+
+QWidget* TForm1::buildemissionstab()
+{
+    emissions = named(new QWidget, "emissions");
+    GroupBox5 = named(new QGroupBox(QStringLiteral("2 or 4 pi source")), "GroupBox5");
+    twopiradiobutton = named(new QRadioButton(QStringLiteral("2 pi source")), "twopiradiobutton");
+    fourpiradiobutton = named(new QRadioButton(QStringLiteral("4 pi source")), "fourpiradiobutton");
+    fourpiradiobutton->setChecked(true);
+    auto* pi = new QVBoxLayout(GroupBox5);
+    pi->addWidget(twopiradiobutton);
+    pi->addWidget(fourpiradiobutton);
+    pi->addStretch(1);
+
+    GroupBox6 = named(new QGroupBox(QStringLiteral("Emissions")), "GroupBox6");
+    inputbox_endcount = newedit("inputbox_endcount");
+    inputbox_endcount->setText(QStringLiteral("1E7"));
+    Label_endcount = newlabel("Label_endcount", "If 2 pi source, number of emissions from front face");
+    Label1 = newlabel("Label1", "If 4 pi source, number of emissions from source");
+    auto* counts = new QGridLayout(GroupBox6);
+    counts->addWidget(Label_endcount, 0, 0);
+    counts->addWidget(Label1, 1, 0);
+    counts->addWidget(inputbox_endcount, 0, 1, 2, 1, Qt::AlignVCenter);
+    counts->setColumnStretch(0, 1);
+
+    auto* row = new QHBoxLayout(emissions);
+    row->addWidget(GroupBox5, 0);
+    row->addWidget(GroupBox6, 1);
+    return emissions;
+}
+
+void TForm1::buildmenus()
+{
+    auto* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    ExitButton = named(file->addAction(QStringLiteral("&Exit")), "ExitButton");
+    QMenu* data = bar->addMenu(QStringLiteral("&Data"));
+    Showlastresults1 = named(data->addAction(QStringLiteral("&Show last results")), "Showlastresults1");
+    ClearButton = named(data->addAction(QStringLiteral("&Clear input data")), "ClearButton");
+    Datareadfromandwrittentofile1 = named(data->addAction(QStringLiteral("Data read from and written to file")),
+                                          "Datareadfromandwrittentofile1");
+    QMenu* about = bar->addMenu(QStringLiteral("&About"));
+    About = named(about->addAction(QStringLiteral("About")), "About");
+}
+
+void TForm1::connecthandlers()
+{
+    connect(Cylindrical_source_radiobutton, &QRadioButton::clicked, this,
+            &TForm1::Cylindrical_source_radiobuttonClick);
+    connect(Cuboid_source_radiobutton, &QRadioButton::clicked, this, &TForm1::Cuboid_source_radiobuttonClick);
+    connect(Point_source_radiobutton, &QRadioButton::clicked, this, &TForm1::Point_source_radiobuttonClick);
+    connect(cylinder_detector_radiobutton, &QRadioButton::clicked, this,
+            &TForm1::cylinder_detector_radiobuttonClick);
+    connect(cuboid_detector_radiobutton, &QRadioButton::clicked, this,
+            &TForm1::cuboid_detector_radiobuttonClick);
+    connect(Spherical_detector_radiobutton, &QRadioButton::clicked, this,
+            &TForm1::Spherical_detector_radiobuttonClick);
+    connect(twopiradiobutton, &QRadioButton::clicked, this, &TForm1::twopiradiobuttonClick);
+    connect(fourpiradiobutton, &QRadioButton::clicked, this, &TForm1::fourpiradiobuttonClick);
+
+    connect(EstimateButton, &QPushButton::clicked, this, [this] { EstimateButtonClick(EstimateButton); });
+    connect(Datareadfromandwrittentofile1, &QAction::triggered, this,
+            [this] { EstimateButtonClick(Datareadfromandwrittentofile1); });
+    connect(Showlastresults1, &QAction::triggered, this, &TForm1::Showlastresults1Click);
+    connect(ClearButton, &QAction::triggered, this, &TForm1::ClearButtonClick);
+    connect(About, &QAction::triggered, this, &TForm1::AboutClick);
+    connect(ExitButton, &QAction::triggered, this, &TForm1::ExitButtonClick);
+}
+
+}  // namespace korvex

@@ -1,0 +1,220 @@
+// TForm1: the one window of the program.
+//
+// It owns no run state: the flags and the last report live in the RunState
+// the program passes in. The window's choice controls write the flags; the
+// run command reads the input fields through FieldSource and reaches the
+// window through RunHost (progress panel, Escape poll, dialogs, results).
+// Every dialog goes through a Dialogs object, real or a test's.
+//
+// The code is split by concern: form1.cpp builds the controls, handlers.cpp
+// keeps the choice handlers and the menu commands, runhost.cpp the run, and
+// results.cpp the results dialog loop with saving and printing.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <memory>
+
+#include "io/runcommand.h"
+#include "io/screeninput.h"
+#include "ui/dialogs.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class QWidget;
+
+namespace korvex {
+
+class Diagram;
+class InputSwallower;
+
+class TForm1 : public QMainWindow, public RunHost, public FieldSource {
+    Q_OBJECT
+public:
+    // dialogs: null for the real dialogs; a test passes its own.
+    explicit TForm1(RunState& state, Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    Dialogs& dialogs() { return *dialogs_; }
+    RunState& state() { return state_; }
+    // The outcome of the last run command.
+    const RunResult& lastrun() const { return lastrun_; }
+
+    // Choice handlers.
+    void Cylindrical_source_radiobuttonClick();
+    void Cuboid_source_radiobuttonClick();
+    void Point_source_radiobuttonClick();
+    void cylinder_detector_radiobuttonClick();
+    void cuboid_detector_radiobuttonClick();
+    void Spherical_detector_radiobuttonClick();
+    void twopiradiobuttonClick();
+    void fourpiradiobuttonClick();
+
+    // The run command; sender is the "Start simulation" button or the batch
+    // menu item, which selects a batch run.
+    void EstimateButtonClick(QObject* sender);
+
+    // Menu commands.
+    void Showlastresults1Click();
+    void ClearButtonClick();
+    void AboutClick();
+    void ExitButtonClick();
+    void FormActivate();
+
+    void setcorrectinputboxes();
+    void setcorrectimage();
+    void resetbooleans();
+    void turn_off_images();
+    void disclaim();
+
+    // The results dialog loop, and its two commands. gosave and goprint
+    // return false after an error, which ends the loop.
+    void resultsloop();
+    bool gosave();
+    bool goprint();
+
+    // FieldSource
+    std::string text(Field f) const override;
+    std::string caption(Field f) const override;
+
+    // Prompter
+    void message(MessageKind kind, const std::string& text) override;
+    bool confirm(ConfirmKind kind, const std::string& text) override;
+
+    // LoopHost
+    void progressstep(const RunTallies& sofar) override;
+    bool pollabort() override;
+
+    // RunHost
+    const FieldSource& fields() override { return *this; }
+    std::optional<std::string> choosedatafile() override;
+    std::optional<std::string> chooseresultsfile() override;
+    void commandstarting(bool batchrun) override;
+    void commandfinished(bool batchrun, RunState& state) override;
+    void loopstarting(const std::string& caption, const RunParameters& prm,
+                      const GeometryFlags& flags) override;
+    void loopfinished() override;
+    void showresults(RunState& state) override;
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void buildcontrols();
+    QWidget* buildsourcetab();
+    QWidget* builddetectortab();
+    QWidget* builddisplacementtab();
+    QWidget* buildrotationtab();
+    QWidget* buildemissionstab();
+    void buildmenus();
+    void connecthandlers();
+
+    QLineEdit* edit(Field f) const;
+    QLabel* label(Field f) const;
+    void seton(QLabel* label, QLineEdit* edit, bool on);
+
+    RunState& state_;
+    std::unique_ptr<Dialogs> owndialogs_;
+    Dialogs* dialogs_;
+    std::unique_ptr<InputSwallower> swallower_;
+    RunResult lastrun_;
+    bool running_ = false;
+
+public:
+    // The controls, named as the program names them (also their objectName).
+    QGroupBox* GroupBox2;
+    QRadioButton* Cylindrical_source_radiobutton;
+    QRadioButton* Cuboid_source_radiobutton;
+    QRadioButton* Point_source_radiobutton;
+    QGroupBox* GroupBox7;
+    QRadioButton* cylinder_detector_radiobutton;
+    QRadioButton* cuboid_detector_radiobutton;
+    QRadioButton* Spherical_detector_radiobutton;
+
+    QWidget* DiagramArea;
+    Diagram* Image_cyldet_cylsrc;
+    Diagram* Image_cyldet_cubsrc;
+    Diagram* image_cyldet_ptsrc;
+    Diagram* Image_cubdet_cylsrc;
+    Diagram* Image_cubdet_cubsrc;
+    Diagram* image_cubdet_ptsrc;
+    Diagram* Image_spherical_det_cylind_scr;
+    Diagram* Image_spherical_det_cuboid_src;
+    Diagram* Image_spherical_det_point_src;
+
+    QWidget* Panel1;
+    QProgressBar* ProgressBar1;
+    QLabel* StaticText1;
+    QLabel* StaticText3;
+    QListWidget* ListBox1;
+
+    QTabWidget* PageControl1;
+    QWidget* Source;
+    QLabel* Label_r1;
+    QLineEdit* Inputbox_r1;
+    QLabel* Label_a1;
+    QLineEdit* Inputbox_a1;
+    QLabel* Label_b1;
+    QLineEdit* Inputbox_b1;
+    QLabel* Label_t1;
+    QLineEdit* Inputbox_t1;
+    QPlainTextEdit* Memo_A;
+
+    QWidget* Detector;
+    QLabel* Label_r2;
+    QLineEdit* Inputbox_r2;
+    QLabel* Label_a2;
+    QLineEdit* Inputbox_a2;
+    QLabel* Label_b2;
+    QLineEdit* Inputbox_b2;
+    QLabel* Label_h;
+    QLineEdit* Inputbox_h;
+    QPlainTextEdit* Memo3;
+
+    QWidget* Axial_disp;
+    QLabel* Label_d;
+    QLineEdit* Inputbox_d;
+    QLabel* Label_a3;
+    QLineEdit* Inputbox_a3;
+    QLabel* Label_b3;
+    QLineEdit* inputbox_b3;
+    QLabel* Label_c;
+    QLineEdit* Inputbox_c;
+
+    QWidget* Rot_tilt;
+    QLabel* Label2;
+    QLabel* Label_rot_x3;
+    QLineEdit* inputbox_rot_x3;
+    QLabel* Label_rot_y2;
+    QLineEdit* Inputbox_rot_y2;
+    QLabel* Label_rot_z0;
+    QLineEdit* Inputbox_rot_z0;
+    QPlainTextEdit* Memo2;
+
+    QWidget* emissions;
+    QGroupBox* GroupBox5;
+    QRadioButton* twopiradiobutton;
+    QRadioButton* fourpiradiobutton;
+    QGroupBox* GroupBox6;
+    QLabel* Label_endcount;
+    QLabel* Label1;
+    QLineEdit* inputbox_endcount;
+
+    QPushButton* EstimateButton;
+
+    QAction* ExitButton;
+    QAction* Showlastresults1;
+    QAction* ClearButton;
+    QAction* Datareadfromandwrittentofile1;
+    QAction* About;
+};
+
+}  // namespace korvex

@@ -1,0 +1,255 @@
+// The choice handlers and the menu commands of the window.
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaObject>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include "ui/diagram.h"
+#include "ui/form1.h"
+#include "ui/texts.h"
+
+namespace korvex {
+
+void TForm1::Cylindrical_source_radiobuttonClick()
+{
+    state_.flags.cylsrc = true;
+    state_.flags.ptsrc = false;
+    state_.flags.cubsrc = false;
+    setcorrectinputboxes();
+    setcorrectimage();
+}
+
+void TForm1::Cuboid_source_radiobuttonClick()
+{
+    state_.flags.cubsrc = true;
+    state_.flags.ptsrc = false;
+    state_.flags.cylsrc = false;
+    setcorrectinputboxes();
+    setcorrectimage();
+}
+
+void TForm1::Point_source_radiobuttonClick()
+{
+    // A point is handled as a cylindrical source of zero size.
+    state_.flags.ptsrc = true;
+    state_.flags.cylsrc = true;
+    state_.flags.cubsrc = false;
+    setcorrectinputboxes();
+    setcorrectimage();
+}
+
+void TForm1::cylinder_detector_radiobuttonClick()
+{
+    state_.flags.cyldet = true;
+    state_.flags.cubdet = false;
+    state_.flags.sphdet = false;
+    setcorrectinputboxes();
+    setcorrectimage();
+}
+
+void TForm1::cuboid_detector_radiobuttonClick()
+{
+    state_.flags.cubdet = true;
+    state_.flags.cyldet = false;
+    state_.flags.sphdet = false;
+    setcorrectinputboxes();
+    setcorrectimage();
+}
+
+void TForm1::Spherical_detector_radiobuttonClick()
+{
+    state_.flags.sphdet = true;
+    state_.flags.cyldet = false;
+    state_.flags.cubdet = false;
+    setcorrectinputboxes();
+    setcorrectimage();
+}
+
+void TForm1::twopiradiobuttonClick()
+{
+    state_.flags.twopisrc = true;
+    state_.flags.fourpisrc = false;
+}
+
+void TForm1::fourpiradiobuttonClick()
+{
+    state_.flags.fourpisrc = true;
+    state_.flags.twopisrc = false;
+}
+
+void TForm1::seton(QLabel* label, QLineEdit* edit, bool on)
+{
+    label->setEnabled(on);
+    edit->setEnabled(on);
+}
+
+void TForm1::setcorrectinputboxes()
+{
+    const GeometryFlags& f = state_.flags;
+    const QString zero = QStringLiteral("0");
+    // The blocks run in this order; a later one overrides an earlier one.
+    if (f.ptsrc) {
+        seton(Label_r1, Inputbox_r1, false);
+        Inputbox_r1->setText(zero);
+        seton(Label_a1, Inputbox_a1, false);
+        Inputbox_a1->clear();
+        seton(Label_b1, Inputbox_b1, false);
+        Inputbox_b1->clear();
+        seton(Label_t1, Inputbox_t1, false);
+        Inputbox_t1->setText(zero);
+    }
+    if (f.cylsrc && !f.ptsrc) {
+        seton(Label_r1, Inputbox_r1, true);
+        seton(Label_a1, Inputbox_a1, false);
+        Inputbox_a1->clear();
+        seton(Label_b1, Inputbox_b1, false);
+        Inputbox_b1->clear();
+        seton(Label_t1, Inputbox_t1, true);
+    }
+    if (f.cubsrc) {
+        seton(Label_r1, Inputbox_r1, false);
+        Inputbox_r1->clear();
+        seton(Label_a1, Inputbox_a1, true);
+        seton(Label_b1, Inputbox_b1, true);
+        seton(Label_t1, Inputbox_t1, true);
+    }
+    if (f.cyldet) {
+        seton(Label_a2, Inputbox_a2, false);
+        Inputbox_a2->clear();
+        seton(Label_b2, Inputbox_b2, false);
+        Inputbox_b2->clear();
+        seton(Label_r2, Inputbox_r2, true);
+        seton(Label_h, Inputbox_h, true);
+    }
+    if (f.cubdet) {
+        seton(Label_r2, Inputbox_r2, false);
+        Inputbox_r2->clear();
+        seton(Label_a2, Inputbox_a2, true);
+        seton(Label_b2, Inputbox_b2, true);
+        seton(Label_h, Inputbox_h, true);
+    }
+    if (f.sphdet) {
+        seton(Label_a2, Inputbox_a2, false);
+        Inputbox_a2->clear();
+        seton(Label_b2, Inputbox_b2, false);
+        Inputbox_b2->clear();
+        seton(Label_h, Inputbox_h, false);
+        Inputbox_h->clear();
+        seton(Label_r2, Inputbox_r2, true);
+    }
+    if (f.cubsrc || f.cubdet) {
+        seton(Label_a3, Inputbox_a3, true);
+        seton(Label_b3, inputbox_b3, true);
+        seton(Label_d, Inputbox_d, false);
+        Inputbox_d->clear();
+    }
+    if (f.cylsrc && (f.cyldet || f.sphdet)) {
+        seton(Label_a3, Inputbox_a3, false);
+        Inputbox_a3->clear();
+        seton(Label_b3, inputbox_b3, false);
+        inputbox_b3->clear();
+        seton(Label_d, Inputbox_d, true);
+    }
+}
+
+void TForm1::turn_off_images()
+{
+    for (Diagram* d : {Image_cyldet_cylsrc, Image_cyldet_cubsrc, image_cyldet_ptsrc, Image_cubdet_cylsrc,
+                       Image_cubdet_cubsrc, image_cubdet_ptsrc, Image_spherical_det_cylind_scr,
+                       Image_spherical_det_cuboid_src, Image_spherical_det_point_src})
+        d->hide();
+}
+
+void TForm1::setcorrectimage()
+{
+    const GeometryFlags& f = state_.flags;
+    turn_off_images();
+    // Columns: cylindrical source (not a point), cuboid source, point.
+    auto pick = [&](Diagram* cyl, Diagram* cub, Diagram* pt) -> Diagram* {
+        if (f.ptsrc)
+            return pt;
+        if (f.cylsrc)
+            return cyl;
+        if (f.cubsrc)
+            return cub;
+        return nullptr;
+    };
+    Diagram* shown = nullptr;
+    if (f.cyldet)
+        shown = pick(Image_cyldet_cylsrc, Image_cyldet_cubsrc, image_cyldet_ptsrc);
+    else if (f.cubdet)
+        shown = pick(Image_cubdet_cylsrc, Image_cubdet_cubsrc, image_cubdet_ptsrc);
+    else if (f.sphdet)
+        shown = pick(Image_spherical_det_cylind_scr, Image_spherical_det_cuboid_src,
+                     Image_spherical_det_point_src);
+    if (shown)
+        shown->show();
+    Memo_A->setVisible(!f.ptsrc);
+}
+
+void TForm1::resetbooleans()
+{
+    GeometryFlags& f = state_.flags;
+    f.cylsrc = Cylindrical_source_radiobutton->isChecked();
+    f.cubsrc = Cuboid_source_radiobutton->isChecked();
+    if (Point_source_radiobutton->isChecked()) {
+        f.cylsrc = true;
+        f.ptsrc = true;
+    } else {
+        f.ptsrc = false;
+    }
+    f.cyldet = cylinder_detector_radiobutton->isChecked();
+    f.cubdet = cuboid_detector_radiobutton->isChecked();
+    f.sphdet = Spherical_detector_radiobutton->isChecked();
+    f.twopisrc = twopiradiobutton->isChecked();
+    f.fourpisrc = fourpiradiobutton->isChecked();
+}
+
+void TForm1::ClearButtonClick()
+{
+    for (QLineEdit* e : {Inputbox_r1, Inputbox_t1, Inputbox_r2, Inputbox_h, Inputbox_a1, Inputbox_b1,
+                         Inputbox_a2, Inputbox_b2, Inputbox_a3, inputbox_b3, Inputbox_d, Inputbox_c,
+                         inputbox_endcount})
+        e->clear();
+    for (QLineEdit* e : {inputbox_rot_x3, Inputbox_rot_y2, Inputbox_rot_z0})
+        e->setText(QStringLiteral("0"));
+}
+
+void TForm1::disclaim()
+{
+    if (!state_.flags.showabout)
+        return;
+    message(MessageKind::information, abouttext());
+    state_.flags.showabout = false;
+}
+
+void TForm1::AboutClick()
+{
+    state_.flags.showabout = true;
+    disclaim();
+}
+
+void TForm1::ExitButtonClick()
+{
+    close();
+}
+
+void TForm1::FormActivate()
+{
+    PageControl1->setCurrentWidget(Source);
+    disclaim();
+}
+
+bool TForm1::event(QEvent* event)
+{
+    // Run after the activation has been handled, so that the About box
+    // opens from the event loop rather than inside the activation.
+    if (event->type() == QEvent::WindowActivate)
+        QMetaObject::invokeMethod(this, &TForm1::FormActivate, Qt::QueuedConnection);
+    return QMainWindow::event(event);
+}
+
+}  // namespace korvex

@@ -1,0 +1,100 @@
+// The drawing vocabulary of the geometry diagrams.
+//
+// A Sketch records a line drawing of 3-D bodies seen in one orthographic
+// view: lines, dashed (hidden) lines, shaded faces, axes with arrowheads,
+// rotation arrows, dimension lines and labels. Points are given in the
+// detector frame (Zd up); everything is projected when recorded and the
+// whole drawing is fitted into the target rectangle when painted, so it
+// stays a vector drawing at any size. The bodies (drum, box, ball, point)
+// draw their hidden edges dashed, decided from the view direction.
+#pragma once
+
+#include <QColor>
+#include <QPainterPath>
+#include <QPointF>
+#include <QString>
+#include <vector>
+
+class QPainter;
+class QRectF;
+
+namespace korvex {
+
+struct V3 {
+    double x = 0, y = 0, z = 0;
+};
+
+inline V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+inline V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+inline V3 operator*(double k, V3 a) { return {k * a.x, k * a.y, k * a.z}; }
+double dot(V3 a, V3 b);
+V3 cross(V3 a, V3 b);
+V3 unit(V3 a);
+
+// A body's own frame: its origin and three orthonormal axes.
+struct Axes3 {
+    V3 o;
+    V3 x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1};
+    V3 at(double u, double v, double w) const { return o + u * x + v * y + w * z; }
+};
+
+enum class Ink { outline, hidden, thin, guide };
+
+class Sketch {
+public:
+    Sketch();
+
+    QPointF project(V3 p) const;
+    // From the drawing towards the viewer.
+    V3 view() const { return view_; }
+    bool facesviewer(V3 normal) const { return korvex::dot(normal, view_) > 1e-9; }
+
+    void line(V3 a, V3 b, Ink ink = Ink::outline);
+    void path(const std::vector<V3>& points, Ink ink = Ink::outline, bool closed = false);
+    void face(const std::vector<V3>& points, const QColor& fill);
+    void dot(V3 p, double radius);
+    // An arrow from a to b with its head at b, and the name beyond the head.
+    void axis(V3 a, V3 b, const QString& name);
+    // The positive (counter-clockwise) sense about an axis: an arc round it
+    // at the given point, with its arrowhead.
+    void spin(V3 centre, V3 axisdirection, double radius);
+    // A dimension between a and b with arrowheads at both ends and its name
+    // beside the middle, on the side of the given screen direction.
+    void dimension(V3 a, V3 b, const QString& name, QPointF side);
+    void text(V3 at, const QString& name, QPointF offset = {});
+
+    // Bodies. The shaded face is the one in the plane of the frame's origin.
+    // A drum (cylinder) of radius r extending height along the frame's z
+    // (negative: below the face).
+    void drum(const Axes3& f, double r, double height, const QColor& shade);
+    // A box with sides a along x and b along y, centred on the origin.
+    void box(const Axes3& f, double a, double b, double height, const QColor& shade);
+    // A sphere; its equatorial plane (the frame's xy plane) is shaded.
+    void ball(const Axes3& f, double r, const QColor& shade);
+
+    // Fits the drawing into target, keeping its proportions.
+    void paint(QPainter& painter, const QRectF& target) const;
+
+    double textsize() const { return textsize_; }
+
+private:
+    struct Stroke {
+        QPainterPath path;
+        Ink ink;
+        QColor fill;  // faces and arrowheads
+    };
+    struct Label {
+        QPointF at;
+        QString text;
+    };
+    void arrowhead(QPointF tip, QPointF from);
+    void include(QPointF p);
+
+    V3 view_, right_, up_;
+    double textsize_ = 0.2;
+    std::vector<Stroke> strokes_;
+    std::vector<Label> labels_;
+    double minx_ = 1e300, maxx_ = -1e300, miny_ = 1e300, maxy_ = -1e300;
+};
+
+}  // namespace korvex
