@@ -1,0 +1,319 @@
+// The run from the window: the input checks and questions, a screen run to
+// the results dialog, the progress panel, and the Escape poll.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <functional>
+
+#include "ui/form1.h"
+#include "uitesting.h"
+
+using namespace korvex;
+
+namespace {
+
+using Setup = std::function<void(TForm1&)>;
+
+// A valid disc source over a cylinder detector.
+void fillvalid(TForm1& form, const char* count = "150")
+{
+    form.Inputbox_r1->setText("1");
+    form.Inputbox_t1->setText("0");
+    form.Inputbox_r2->setText("2");
+    form.Inputbox_h->setText("1");
+    form.Inputbox_d->setText("0");
+    form.Inputbox_c->setText("1");
+    form.inputbox_endcount->setText(count);
+}
+
+// Fires during the run's first poll: while the progress panel is up, the
+// action runs once (it sees the window as the user would).
+class DuringLoop : public QObject {
+public:
+    DuringLoop(TForm1& form, std::function<void()> action) : form_(form), action_(std::move(action))
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            if (!done_ && !form_.Panel1->isHidden()) {
+                done_ = true;
+                action_();
+            }
+        });
+        timer_.start(0);
+    }
+    bool done() const { return done_; }
+
+private:
+    TForm1& form_;
+    std::function<void()> action_;
+    QTimer timer_;
+    bool done_ = false;
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Setup)
+
+class RunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void rejectedInput_data();
+    void rejectedInput();
+    void thickSourceAsTwoPi();
+    void pointSourceAsTwoPi();
+    void screenRunShowsResults();
+    void screenRunWithRealDialogs();
+    void escapeAnsweredYesAborts();
+    void escapeAnsweredNoLetsItFinish();
+    void inputDuringTheLoopIsSwallowed();
+};
+
+void RunTest::rejectedInput_data()
+{
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");
+    const int warning = int(MessageKind::warning), plain = int(MessageKind::plain);
+
+    QTest::newRow("empty t1") << Setup([](TForm1& f) { f.Inputbox_t1->clear(); }) << warning
+                              << "Invalid data in source thickness, t1";
+    QTest::newRow("comma") << Setup([](TForm1& f) { f.Inputbox_c->setText("12,5"); }) << warning
+                           << "Invalid data in displacement, c";
+    QTest::newRow("negative r1") << Setup([](TForm1& f) { f.Inputbox_r1->setText("-1E-9"); }) << warning
+                                 << "Invalid data in source radius, r1";
+    QTest::newRow("zero r2") << Setup([](TForm1& f) { f.Inputbox_r2->setText("0"); }) << plain
+                             << "r2 cannot be zero";
+    QTest::newRow("zero r2 of a sphere") << Setup([](TForm1& f) {
+        f.Spherical_detector_radiobutton->click();
+        f.Inputbox_r2->setText("0");
+    }) << plain << "r2 cannot be zero";
+    QTest::newRow("zero face") << Setup([](TForm1& f) {
+        f.cuboid_detector_radiobutton->click();
+        f.Inputbox_h->setText("0");
+        f.Inputbox_a2->setText("3");
+        f.Inputbox_b2->setText("0");
+        f.Inputbox_a3->setText("0");
+        f.inputbox_b3->setText("0");
+    }) << plain << "Detector face dimensions cannot be zero";
+    QTest::newRow("count below 1") << Setup([](TForm1& f) { f.inputbox_endcount->setText("0.5"); }) << plain
+                                   << "Invalid value for number of emissions";
+    QTest::newRow("empty angle") << Setup([](TForm1& f) { f.Inputbox_rot_y2->clear(); }) << warning
+                                 << "Invalid data in Rotation ccw about Y' ";
+    QTest::newRow("point after Clear") << Setup([](TForm1& f) {
+        f.Point_source_radiobutton->click();
+        f.ClearButton->trigger();
+        fillvalid(f);
+        f.Inputbox_r1->clear();
+        f.Inputbox_t1->clear();
+    }) << warning << "Invalid data in source radius, r1";
+}
+
+void RunTest::rejectedInput()
+{
+    QFETCH(Setup, setup);
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+
+    RunState state;
+    state.flags.showabout = false;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    fillvalid(form);
+    setup(form);
+
+    form.EstimateButton->click();
+
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(int(dialogs.messages[0].kind), kind);
+    QCOMPARE(dialogs.messages[0].text, text);
+    QVERIFY(dialogs.resultstexts.isEmpty());
+    QCOMPARE(form.lastrun().outcome, RunOutcome::rejected);
+    QCOMPARE(state.report.lastresults, std::string("No results"));
+    QVERIFY(form.EstimateButton->isEnabled());
+    QVERIFY(form.Panel1->isHidden());
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void RunTest::thickSourceAsTwoPi()
+{
+    RunState state;
+    state.flags.showabout = false;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    fillvalid(form);
+    form.Inputbox_t1->setText("0.5");
+    form.twopiradiobutton->click();
+    const QString question = "You are setting a thick source as 2 pi.\nThey are normally modelled as 4 pi.";
+
+    dialogs.answers = {false};
+    form.EstimateButton->click();
+    QCOMPARE(dialogs.questions, QStringList{question});
+    QCOMPARE(form.lastrun().outcome, RunOutcome::rejected);
+    QVERIFY(dialogs.resultstexts.isEmpty());
+
+    dialogs.answers = {true};
+    form.EstimateButton->click();
+    QCOMPARE(dialogs.questions, QStringList({question, question}));
+    QCOMPARE(form.lastrun().outcome, RunOutcome::completed);
+    QCOMPARE(dialogs.resultstexts.size(), 1);
+    QVERIFY(dialogs.resultstexts[0].contains("\n2 pi source\n"));
+}
+
+void RunTest::pointSourceAsTwoPi()
+{
+    RunState state;
+    state.flags.showabout = false;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    form.Point_source_radiobutton->click();
+    fillvalid(form);
+    form.Inputbox_r1->setText("0");
+    form.Inputbox_t1->setText("0");
+    form.twopiradiobutton->click();
+
+    dialogs.answers = {true};
+    form.EstimateButton->click();
+    QCOMPARE(dialogs.questions,
+             QStringList{"You are setting a point source as 2 pi.\nThey are normally modelled as 4 pi."});
+    QCOMPARE(dialogs.resultstexts.size(), 1);
+    QVERIFY(dialogs.resultstexts[0].contains("Point source\n2 pi source\n"));
+}
+
+void RunTest::screenRunShowsResults()
+{
+    RunState state;
+    state.flags.showabout = false;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    fillvalid(form, "150");
+
+    form.EstimateButton->click();
+
+    QCOMPARE(form.lastrun().outcome, RunOutcome::completed);
+    QCOMPARE(dialogs.resultstexts.size(), 1);
+    const QString shown = dialogs.resultstexts[0];
+    QVERIFY(shown.startsWith("Input data from screen\nCircular face source, r1 = 1\n"));
+    QVERIFY(shown.contains("\nEmissions from source = 150 (1.5E+2)\n"));
+    // The dialog shows the report with its line breaks and two more.
+    QVERIFY(shown.endsWith(" s\n\n\n\n"));
+    QCOMPARE(shown, QString::fromStdString(state.report.lastresults).replace("\r\n", "\n") + "\n\n");
+    // 150 emissions step the bar every 2: it stops at 75.
+    QCOMPARE(form.ProgressBar1->value(), 75);
+    QVERIFY(form.Panel1->isHidden());
+    QVERIFY(form.EstimateButton->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+void RunTest::screenRunWithRealDialogs()
+{
+    RunState state;
+    state.flags.showabout = false;
+    TForm1 form(state);
+    form.show();
+    fillvalid(form, "100");
+    QString title, text;
+    QStringList buttons;
+    ModalScript script({[&](QWidget* w) {
+        title = w->windowTitle();
+        buttons = buttontexts(w);
+        text = w->findChild<QLabel*>("ResultsText")->text();
+        clickbutton(w, "Finish");
+    }});
+    form.EstimateButton->click();
+    QVERIFY(script.done());
+    QCOMPARE(title, QStringLiteral("Results"));
+    QCOMPARE(buttons, QStringList({"Save", "Print", "Finish"}));
+    QVERIFY(text.contains("Emissions from source = 100 (1.0E+2)"));
+}
+
+void RunTest::escapeAnsweredYesAborts()
+{
+    RunState state;
+    state.flags.showabout = false;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    fillvalid(form, "1E6");
+    dialogs.answers = {true};
+    QString caption;
+    bool busy = false, buttonoff = false;
+    DuringLoop escape(form, [&] {
+        caption = form.StaticText3->text();
+        busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        buttonoff = !form.EstimateButton->isEnabled();
+        QTest::keyClick(&form, Qt::Key_Escape);
+    });
+
+    form.EstimateButton->click();
+
+    QVERIFY(escape.done());
+    QCOMPARE(caption, QStringLiteral(" "));
+    QVERIFY(busy);
+    QVERIFY(buttonoff);
+    QCOMPARE(dialogs.questions, QStringList{"Abort?"});
+    QCOMPARE(form.lastrun().outcome, RunOutcome::aborted);
+    const QString shown = dialogs.resultstexts.value(0);
+    QVERIFY(shown.contains("\nResults up to time when simulation aborted:\n"));
+    // The poll comes every 10001 emissions: the first one is where it stopped.
+    QVERIFY(shown.contains("Emissions from source = 10001 ("));
+    QVERIFY(!QApplication::overrideCursor());
+}
+
+void RunTest::escapeAnsweredNoLetsItFinish()
+{
+    RunState state;
+    state.flags.showabout = false;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    fillvalid(form, "30000");
+    dialogs.answers = {false};
+    DuringLoop escape(form, [&] { QTest::keyClick(&form, Qt::Key_Escape); });
+
+    form.EstimateButton->click();
+
+    QVERIFY(escape.done());
+    QCOMPARE(dialogs.questions, QStringList{"Abort?"});
+    QCOMPARE(form.lastrun().outcome, RunOutcome::completed);
+    const QString shown = dialogs.resultstexts.value(0);
+    QVERIFY(shown.contains("\nResults:\n"));
+    QVERIFY(shown.contains("Emissions from source = 30000 ("));
+}
+
+void RunTest::inputDuringTheLoopIsSwallowed()
+{
+    RunState state;
+    state.flags.showabout = false;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    form.show();
+    fillvalid(form, "30000");
+    form.Inputbox_c->setFocus();
+    bool stillshown = false;
+    DuringLoop typing(form, [&] {
+        QTest::keyClicks(form.Inputbox_c, "99");
+        QTest::mouseClick(form.Cuboid_source_radiobutton, Qt::LeftButton);
+        QTest::keyClick(&form, Qt::Key_C, Qt::AltModifier);
+        form.close();
+        stillshown = form.isVisible();
+    });
+
+    form.EstimateButton->click();
+
+    QVERIFY(typing.done());
+    QVERIFY(stillshown);
+    QVERIFY(form.isVisible());
+    QCOMPARE(form.Inputbox_c->text(), QStringLiteral("1"));
+    QVERIFY(form.Cylindrical_source_radiobutton->isChecked());
+    QVERIFY(state.flags.cylsrc && !state.flags.cubsrc);
+    QVERIFY(dialogs.questions.isEmpty());
+    QCOMPARE(dialogs.resultstexts.size(), 1);
+    // After the run the window takes input again.
+    QTest::keyClicks(form.Inputbox_c, "2");
+    QCOMPARE(form.Inputbox_c->text(), QStringLiteral("12"));
+}
+
+QTEST_MAIN(RunTest)
+#include "test_run.moc"
