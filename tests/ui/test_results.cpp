@@ -1,0 +1,264 @@
+// The results dialog loop, saving (with the overwrite question and an
+// atomic replace) and printing into a PDF printer.
+#include <QListWidget>
+#include <QPrinter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+
+#include "ui/dialogs.h"
+#include "ui/form1.h"
+#include "ui/results.h"
+#include "uitesting.h"
+
+using namespace korvex;
+
+namespace {
+
+QByteArray contents(const QString& name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void write(const QString& name, const QByteArray& data)
+{
+    QFile f(name);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+// A report as the run leaves it: lines with breaks, empty lines between.
+void fillreport(Report& r)
+{
+    r.printlines = {};
+    r.printlines[0] = "Input data from screen";
+    r.printlines[1] = "Circular face source, r1 = 1\r\nSource thickness, t1 = 0";
+    r.printlines[2] = "4 pi source";
+    r.printlines[8] = "\r\nResults:";
+    r.printlines[9] = "Emissions from source = 150 (1.5E+2)";
+    r.printlines[16] = "\r\nAverage solid angle = 1.0000000 +/- 0.1000000 steradians";
+    r.printlines[18] = "\r\nProcessing time = 0 s";
+    r.lastresults = "Input data from screen\r\nCircular face source, r1 = 1\r\n\r\nProcessing time = 0 s\r\n\r\n";
+}
+
+}  // namespace
+
+class ResultsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void showLastResultsBeforeAnyRun();
+    void loopEndsOnlyWithFinish();
+    void saveWritesReportAndLineEnd();
+    void overwriteQuestionBothWays();
+    void failedSaveKeepsTheFormerFile();
+    void txtSuffix();
+    void printedLinesKeepEmptyLines();
+    void printIntoPdf();
+    void noPrinterOrCancelledSetup();
+};
+
+void ResultsTest::showLastResultsBeforeAnyRun()
+{
+    RunState state;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    form.Showlastresults1->trigger();
+    QCOMPARE(dialogs.resultstexts, QStringList{"No results\n\n"});
+}
+
+void ResultsTest::loopEndsOnlyWithFinish()
+{
+    RunState state;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    dialogs.choices = {ResultsChoice::closed, ResultsChoice::save, ResultsChoice::print, ResultsChoice::closed,
+                       ResultsChoice::finish, ResultsChoice::save};
+    dialogs.reportfiles = {std::nullopt};  // the save dialog is cancelled
+    form.Showlastresults1->trigger();
+    QCOMPARE(dialogs.resultstexts.size(), 5);
+    QCOMPARE(dialogs.savedialogs, 1);
+    QCOMPARE(dialogs.messagetexts(), QStringList{"Cannot print. No printer installed"});
+    QCOMPARE(dialogs.messages[0].kind, MessageKind::error);
+    QCOMPARE(form.ListBox1->count(), 0);
+}
+
+void ResultsTest::saveWritesReportAndLineEnd()
+{
+    QTemporaryDir dir;
+    RunState state;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    fillreport(state.report);
+    const QString name = dir.filePath("report.txt");
+    dialogs.choices = {ResultsChoice::save, ResultsChoice::finish};
+    dialogs.reportfiles = {name};
+    form.Showlastresults1->trigger();
+    QCOMPARE(contents(name), QByteArray::fromStdString(state.report.lastresults) + "\r\n");
+    QVERIFY(dialogs.questions.isEmpty());
+    QCOMPARE(dialogs.resultstexts.size(), 2);
+}
+
+void ResultsTest::overwriteQuestionBothWays()
+{
+    QTemporaryDir dir;
+    RunState state;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    const QString name = dir.filePath("old.txt");
+    write(name, "former contents");
+
+    // No: the save dialog comes again; cancelling it writes nothing.
+    dialogs.reportfiles = {name, std::nullopt};
+    dialogs.answers = {false};
+    QVERIFY(form.gosave());
+    QCOMPARE(dialogs.questions, QStringList{QDir::toNativeSeparators(name) + " file exists. Overwrite?"});
+    QCOMPARE(dialogs.savedialogs, 2);
+    QCOMPARE(contents(name), QByteArray("former contents"));
+
+    // No, then Yes on the second showing: replaced.
+    dialogs.questions.clear();
+    dialogs.savedialogs = 0;
+    dialogs.reportfiles = {name, name};
+    dialogs.answers = {false, true};
+    QVERIFY(form.gosave());
+    QCOMPARE(dialogs.questions.size(), 2);
+    QCOMPARE(dialogs.savedialogs, 2);
+    QCOMPARE(contents(name), QByteArray("No results\r\n"));
+}
+
+void ResultsTest::failedSaveKeepsTheFormerFile()
+{
+    // A write that fails half-way (here: the file size limit) must leave the
+    // file it was to replace as it was, and end the results dialog loop.
+    QTemporaryDir dir;
+    RunState state;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    const QString name = dir.filePath("kept.txt");
+    write(name, "former contents");
+    state.report.lastresults = std::string(256 * 1024, 'x');
+
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldhandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64 * 1024;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    dialogs.choices = {ResultsChoice::save, ResultsChoice::finish};
+    dialogs.reportfiles = {name};
+    dialogs.answers = {true};
+    form.Showlastresults1->trigger();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldhandler);
+
+    QCOMPARE(contents(name), QByteArray("former contents"));
+    QCOMPARE(dialogs.messages.size(), 1);
+    QCOMPARE(dialogs.messages[0].kind, MessageKind::error);
+    QVERIFY(dialogs.messages[0].text.startsWith("Cannot write " + QDir::toNativeSeparators(name) + ": "));
+    QCOMPARE(dialogs.resultstexts.size(), 1);  // the loop ended with the error
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"kept.txt"});
+}
+
+void ResultsTest::txtSuffix()
+{
+    QCOMPARE(withtxtsuffix("/tmp/report"), QStringLiteral("/tmp/report.txt"));
+    QCOMPARE(withtxtsuffix("/tmp/report.dat"), QStringLiteral("/tmp/report.dat"));
+    QCOMPARE(withtxtsuffix("/tmp/run.2/report"), QStringLiteral("/tmp/run.2/report.txt"));
+    QCOMPARE(withtxtsuffix(QString()), QString());
+}
+
+void ResultsTest::printedLinesKeepEmptyLines()
+{
+    std::array<std::string, 19> none{};
+    QCOMPARE(printedlines(none), QStringList(19, QString()));
+
+    Report r;
+    fillreport(r);
+    const QStringList lines = printedlines(r.printlines);
+    QCOMPARE(lines.size(), 19 + 1 + 1 + 1 + 1);
+    QCOMPARE(lines.mid(0, 4), QStringList({"Input data from screen", "Circular face source, r1 = 1",
+                                           "Source thickness, t1 = 0", "4 pi source"}));
+    QCOMPARE(lines.mid(9, 3), QStringList({"", "Results:", "Emissions from source = 150 (1.5E+2)"}));
+    QCOMPARE(lines.last(), QStringLiteral("Processing time = 0 s"));
+}
+
+void ResultsTest::printIntoPdf()
+{
+    QTemporaryDir dir;
+    RunState state;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    fillreport(state.report);
+    const QString pdf = dir.filePath("report.pdf");
+    dialogs.printernames = {"Office", "Lab"};
+    dialogs.setup = [&](QPrinter& p) {
+        p.setOutputFormat(QPrinter::PdfFormat);
+        p.setOutputFileName(pdf);
+        return true;
+    };
+    dialogs.choices = {ResultsChoice::print, ResultsChoice::finish};
+    form.Showlastresults1->trigger();
+    QCOMPARE(dialogs.setups, 1);
+    QCOMPARE(form.ListBox1->count(), 2);
+    QCOMPARE(form.ListBox1->item(1)->text(), QStringLiteral("Lab"));
+    QVERIFY(QFileInfo::exists(pdf));
+
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    QVERIFY2(text.waitForFinished(30000), "pdftotext");
+    // The font may join letters into ligatures; compatibility normalisation
+    // splits them again.
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    QStringList lines = printed.split('\n');
+    for (QString& l : lines)
+        l = l.trimmed();
+    const QStringList expected = printedlines(state.report.printlines);
+    // Every non-empty line in order, and the empty report lines kept as gaps.
+    int at = -1;
+    for (const QString& l : expected) {
+        if (l.isEmpty())
+            continue;
+        const int found = lines.indexOf(l, at + 1);
+        QVERIFY2(found > at, qPrintable(l));
+        at = found;
+    }
+    // Positions and heights of words on the page: the empty lines keep
+    // their place, and the text is 12 points high.
+    QProcess box;
+    box.start("pdftotext", {"-bbox", pdf, "-"});
+    QVERIFY(box.waitForFinished(30000));
+    const QString html = QString::fromUtf8(box.readAllStandardOutput());
+    auto top = [&](const QString& w) {
+        const QRegularExpression re(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">)re" + w + "<");
+        const auto m = re.match(html);
+        return m.hasMatch() ? std::pair(m.captured(1).toDouble(), m.captured(2).toDouble()) : std::pair(-1.0, -1.0);
+    };
+    const auto input = top("Input"), circular = top("Circular"), results = top("Results:");
+    const double spacing = circular.first - input.first;
+    QVERIFY(spacing > 0);
+    QCOMPARE(qRound((results.first - input.first) / spacing), 10);  // printed line 11
+    const double height = input.second - input.first;
+    QVERIFY2(height > 10 && height < 16, qPrintable(QString::number(height)));
+}
+
+void ResultsTest::noPrinterOrCancelledSetup()
+{
+    RunState state;
+    ScriptedDialogs dialogs;
+    TForm1 form(state, &dialogs);
+    QVERIFY(form.goprint());
+    QCOMPARE(dialogs.messagetexts(), QStringList{"Cannot print. No printer installed"});
+    QCOMPARE(dialogs.setups, 0);
+
+    dialogs.messages.clear();
+    dialogs.printernames = {"Office"};
+    QVERIFY(form.goprint());  // setup cancelled: nothing printed, the loop goes on
+    QCOMPARE(dialogs.setups, 1);
+    QVERIFY(dialogs.messages.isEmpty());
+}
+
+QTEST_MAIN(ResultsTest)
+#include "test_results.moc"
