@@ -1,6 +1,10 @@
 #include "engine/mtrandom.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+
+#include "engine/isa.h"
 
 namespace korvex {
 
@@ -24,7 +28,7 @@ std::unique_ptr<MTRandomState> mtcreate(std::uint32_t seed) {
     return state;
 }
 
-void mtregenerate(MTRandomState& state) {
+void mtregeneratescalar(MTRandomState& state) {
     std::uint32_t* mt = state.mt;
     int k = 0;
     for (; k < 227; ++k) {
@@ -37,16 +41,25 @@ void mtregenerate(MTRandomState& state) {
     }
     const std::uint32_t y = (mt[623] & upper) | (mt[0] & lower);
     mt[623] = mt[396] ^ (y >> 1) ^ mag01[y & 1];
+    for (int i = 0; i < 624; ++i) state.out[i] = mttemper(mt[i]);
     state.mti = 0;
 }
 
-std::uint32_t mtnext(MTRandomState& state) {
-    if (state.mti == 624) mtregenerate(state);
-    return mttemper(state.mt[state.mti++]);
+void mtregenerate(MTRandomState& state) {
+    static const Regenerate regenerate = kernelset(bestisa()).regenerate;
+    regenerate(state.mt, state.out);
+    state.mti = 0;
 }
 
-double randomreal(MTRandomState& state) {
-    return static_cast<double>(mtnext(state)) * realscale;
+void mtfill(MTRandomState& state, std::uint32_t* dst, int count) {
+    while (count > 0) {
+        if (state.mti >= 624) mtregenerate(state);
+        const int n = std::min<int>(count, 624 - static_cast<int>(state.mti));
+        std::memcpy(dst, state.out + state.mti, sizeof(std::uint32_t) * n);
+        state.mti += n;
+        dst += n;
+        count -= n;
+    }
 }
 
 std::uint32_t runseedfrom(std::uint32_t clockvalue) {

@@ -12,6 +12,10 @@ struct MTRandomState {
     std::uint32_t mt[624];
     std::uint32_t mti;          // next word to output; 624 = regenerate first
     std::uint32_t reserved[2];  // 0 and 0xFFFFFFFF at creation; never read
+    // The tempered outputs of mt[0..623], written with mt at each
+    // regeneration, so that drawing is a load (filled only then: valid while
+    // mti < 624).
+    alignas(64) std::uint32_t out[624];
 };
 
 // mt[0] = seed, mt[i] = mt[i-1] * 69069 mod 2^32.
@@ -20,11 +24,24 @@ void mtinit(MTRandomState& state, std::uint32_t seed);
 // A fresh state for the seed, with mti = 624.
 std::unique_ptr<MTRandomState> mtcreate(std::uint32_t seed);
 
-// The next tempered 32-bit output.
-std::uint32_t mtnext(MTRandomState& state);
-
-// Regenerates all 624 words in place and sets mti to 0.
+// Regenerates all 624 words in place, tempers them into out and sets mti to
+// 0. Uses the widest code the processor supports; every width gives the same
+// words.
 void mtregenerate(MTRandomState& state);
+
+// The same, one word at a time: the reference for the wider code.
+void mtregeneratescalar(MTRandomState& state);
+
+// The next tempered 32-bit output.
+inline std::uint32_t mtnext(MTRandomState& state) {
+    // mti is 624 only when the block is used up; >= keeps a damaged state
+    // from reading past the buffer.
+    if (state.mti >= 624) mtregenerate(state);
+    return state.out[state.mti++];
+}
+
+// The next count outputs, in order, into dst.
+void mtfill(MTRandomState& state, std::uint32_t* dst, int count);
 
 // The output transform of one state word.
 constexpr std::uint32_t mttemper(std::uint32_t y) {
@@ -41,7 +58,9 @@ constexpr std::uint32_t mttemper(std::uint32_t y) {
 inline constexpr double realscale = 0x1.00000001p-32;
 
 // The next output times (2^-32 + 2^-64): 0 gives 0.0, 4294967295 gives 1.0.
-double randomreal(MTRandomState& state);
+inline double randomreal(MTRandomState& state) {
+    return static_cast<double>(mtnext(state)) * realscale;
+}
 
 // The seed of one run command from a clock value: one step of the LCG
 // s = s * 134775813 + 1, then ((s * 4294967294) >> 32) + 1, in 1..4294967294.

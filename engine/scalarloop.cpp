@@ -1,5 +1,6 @@
 #include <cstdint>
 
+#include "engine/blockloop.h"
 #include "engine/detectors.h"
 #include "engine/emissionloop.h"
 #include "engine/kinds.h"
@@ -95,7 +96,7 @@ bool scalaremissionloop(RunParameters& prm, const GeometryFlags& flags, const Fr
 
 bool emissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                   MTRandomState& gen, LoopHost& host, RunTallies& t) {
-    return scalaremissionloop(prm, flags, frame, gen, host, t);
+    return blockemissionloop(prm, flags, frame, gen, host, t, bestisa());
 }
 
 }  // namespace korvex

@@ -1,0 +1,99 @@
+#include "engine/blockloop.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+namespace korvex {
+
+SampleSetup makesetup(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame) {
+    SampleSetup s;
+    s.r1 = prm.r1;
+    s.a1 = prm.a1;
+    s.b1 = prm.b1;
+    s.t1 = prm.t1;
+    s.fourpi = flags.fourpisrc;
+    s.thick = prm.t1 > 0;
+    s.rotated = frame.rotated;
+    s.frame = frame;
+    // Draw order: lateral pair (not for a point), depth (thick only), polar,
+    // azimuth.
+    int slot = 0;
+    s.lateral = slot;
+    if (sourcekind(flags) != SourceKind::point) slot += 2;
+    s.depth = slot;
+    if (s.thick) ++slot;
+    s.polar = slot++;
+    s.azimuth = slot++;
+    s.draws = slot;
+    return s;
+}
+
+namespace {
+
+// Emissions that can run before the next progress step, poll or end, so that
+// none of them falls inside a block: every emission but the block's last
+// leaves stepcount <= stepsize, pollcount <= 10000 and emitted < emissions.
+int blocklength(double emitted, double emissions, double stepcount, double stepsize,
+                int pollcount) {
+    double n = blocksize;
+    n = std::min(n, static_cast<double>(10001 - pollcount));
+    const double toprogress = std::floor(stepsize - stepcount) + 1;
+    if (toprogress >= 1) n = std::min(n, toprogress);  // NaN: never steps
+    else if (stepcount + 1 > stepsize) n = 1;
+    const double toend = std::ceil(emissions - emitted);
+    n = toend >= 1 ? std::min(n, toend) : 1;
+    int len = static_cast<int>(n);
+    // Guard against rounding in the differences above.
+    while (len > 1 && (stepcount + (len - 1) > stepsize || !(emitted + (len - 1) < emissions)))
+        --len;
+    return len;
+}
+
+}  // namespace
+
+bool blockemissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
+                       MTRandomState& gen, LoopHost& host, RunTallies& t, Isa isa) {
+    if (prm.emissions == 0) return false;
+    const KernelSet& ks = kernelset(isa);
+    const SampleSetup setup = makesetup(prm, flags, frame);
+    const SampleKernel sample = ks.sample[static_cast<int>(sourcekind(flags))];
+    const int det = static_cast<int>(detectorkind(flags));
+    const DetectKernel detect = ks.detect[det];
+    const TallyKernel tally = ks.tally[det];
+    const auto block = std::make_unique<Block>();
+    Block& b = *block;
+    const int k = setup.draws;
+
+    const double stepsize = prm.emissions / 100;
+    double stepcount = 0;
+    int pollcount = 0;
+    bool aborted = false;
+    for (;;) {
+        const int n = blocklength(t.emitted, prm.emissions, stepcount, stepsize, pollcount);
+        mtfill(gen, b.raw, n * k);
+        for (int j = 0; j < k; ++j)
+            for (int i = 0; i < n; ++i) b.u[j][i] = static_cast<double>(b.raw[i * k + j]) * realscale;
+        sample(b, setup);
+        detect(b, prm);
+        tally(b, n, t);
+        t.emitted += n;
+        pollcount += n;
+        stepcount += n;
+        if (stepcount > stepsize) {
+            host.progressstep(t);
+            stepcount = 0;
+        }
+        if (pollcount > 10000) {
+            pollcount = 0;
+            if (host.pollabort()) {
+                aborted = true;
+                prm.emissions = t.emitted;
+            }
+        }
+        if (!(t.emitted < prm.emissions)) break;
+    }
+    return aborted;
+}
+
+}  // namespace korvex

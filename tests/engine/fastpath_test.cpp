@@ -1,0 +1,343 @@
+// The block loop against the plain loop, for every instruction set this
+// processor runs: the same generator words, the same emission points and
+// directions (to a few ulp where the vector sines are used), the same detector
+// decisions, and the same tallies.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "engine/blockloop.h"
+#include "engine/detectors.h"
+#include "engine/emissionloop.h"
+#include "engine/sampler.h"
+#include "testhost.h"
+
+using namespace korvex;
+using korvex::testing::RecordingHost;
+
+namespace {
+
+std::vector<Isa> supported() {
+    std::vector<Isa> v;
+    for (Isa i : {Isa::base, Isa::avx2, Isa::avx512})
+        if (isasupported(i)) v.push_back(i);
+    return v;
+}
+
+std::string nameof(Isa i) { return kernelset(i).name; }
+
+// Distance in units in the last place between two doubles of the same sign.
+long long ulps(double a, double b) {
+    if (a == b) return 0;
+    if ((a < 0) != (b < 0)) return std::llabs(std::bit_cast<long long>(std::fabs(a))) +
+                                   std::llabs(std::bit_cast<long long>(std::fabs(b)));
+    return std::llabs(std::bit_cast<long long>(a) - std::bit_cast<long long>(b));
+}
+
+struct Case {
+    std::string name;
+    GeometryFlags flags;
+    RunParameters prm;
+};
+
+// Every source kind, thin and thick, over every detector kind, 4 pi and 2 pi,
+// unrotated and rotated; placed so that each pair has hits, misses and
+// (for some) starts inside.
+std::vector<Case> allcases() {
+    std::vector<Case> cases;
+    const char* sources[] = {"disc", "rectangle", "point"};
+    const char* detectors[] = {"cuboid", "rectwindow", "discwindow", "cylinder", "sphere"};
+    for (int s = 0; s < 3; ++s)
+        for (int d = 0; d < 5; ++d)
+            for (int variant = 0; variant < 8; ++variant) {
+                const bool twopi = variant & 1, rotated = variant & 2, thick = variant & 4;
+                if (s == 2 && thick && rotated) continue;
+                Case c;
+                GeometryFlags& f = c.flags;
+                RunParameters& p = c.prm;
+                f.cylsrc = s != 1;
+                f.cubsrc = s == 1;
+                f.ptsrc = s == 2;
+                f.cyldet = d == 2 || d == 3;
+                f.cubdet = d == 0 || d == 1;
+                f.sphdet = d == 4;
+                f.discwindow = d == 2;
+                f.rectwindow = d == 1;
+                f.twopisrc = twopi;
+                f.fourpisrc = !twopi;
+                p.r1 = 0.7;
+                p.a1 = 1.2;
+                p.b1 = 0.6;
+                p.t1 = thick ? 0.4 : 0;
+                p.r2 = 1;
+                p.a2 = 1.6;
+                p.b2 = 1.1;
+                p.t2 = (d == 1 || d == 2) ? 0 : 0.9;
+                p.a3 = 0.35;
+                p.b3 = -0.2;
+                p.c = (variant & 1) ? 0.8 : 0.3;  // some sources reach into the detector
+                if (rotated) {
+                    p.rotx = degtorad(35);
+                    p.roty = degtorad(-70);
+                    p.rotz = degtorad(200);
+                }
+                c.name = std::string(sources[s]) + "/" + detectors[d] + (twopi ? "/2pi" : "/4pi") +
+                         (rotated ? "/rotated" : "") + (thick ? "/thick" : "");
+                cases.push_back(c);
+            }
+    return cases;
+}
+
+void expectsametallies(const RunTallies& a, const RunTallies& b, bool exactpath,
+                       const std::string& what) {
+    EXPECT_EQ(a.emitted, b.emitted) << what;
+    EXPECT_EQ(a.hits, b.hits) << what;
+    EXPECT_EQ(a.sidehits, b.sidehits) << what;
+    EXPECT_EQ(a.tophits, b.tophits) << what;
+    EXPECT_EQ(a.bottomhits, b.bottomhits) << what;
+    EXPECT_EQ(a.topfacehits, b.topfacehits) << what;
+    EXPECT_EQ(a.bottomfacehits, b.bottomfacehits) << what;
+    EXPECT_EQ(a.xplusfacehits, b.xplusfacehits) << what;
+    EXPECT_EQ(a.xminusfacehits, b.xminusfacehits) << what;
+    EXPECT_EQ(a.yplusfacehits, b.yplusfacehits) << what;
+    EXPECT_EQ(a.yminusfacehits, b.yminusfacehits) << what;
+    EXPECT_EQ(a.sourceinside, b.sourceinside) << what;
+    if (exactpath) {
+        EXPECT_EQ(a.pathsum, b.pathsum) << what;
+    } else {
+        EXPECT_NEAR(a.pathsum, b.pathsum, 1e-12 * std::fabs(a.pathsum)) << what;
+    }
+}
+
+}  // namespace
+
+TEST(FastPath, EveryInstructionSetRegeneratesTheSameWords) {
+    for (Isa isa : supported()) {
+        auto a = mtcreate(5489);
+        auto b = mtcreate(5489);
+        for (int round = 0; round < 20; ++round) {
+            mtregeneratescalar(*a);
+            b->mti = 0;
+            kernelset(isa).regenerate(b->mt, b->out);
+            for (int i = 0; i < 624; ++i) {
+                ASSERT_EQ(a->mt[i], b->mt[i]) << nameof(isa) << " round " << round << " word " << i;
+                ASSERT_EQ(a->out[i], b->out[i]) << nameof(isa);
+            }
+        }
+    }
+}
+
+TEST(FastPath, FillContinuesTheSameStream) {
+    auto a = mtcreate(4357);
+    auto b = mtcreate(4357);
+    std::vector<std::uint32_t> words(5000);
+    mtnext(*b);
+    mtfill(*b, words.data(), 700);
+    mtfill(*b, words.data() + 700, 4300);
+    EXPECT_EQ(mtnext(*a), 3510405877u);
+    for (std::uint32_t w : words) ASSERT_EQ(w, mtnext(*a));
+    EXPECT_EQ(mtnext(*a), mtnext(*b));
+}
+
+// Each lane of the block sampler against sampleemission on the same draws.
+TEST(FastPath, BlockSamplerMatchesTheSampler) {
+    for (Isa isa : supported()) {
+        long long worst = 0;
+        for (const Case& c : allcases()) {
+            const Frame frame = makeframe(c.prm, isrotated(c.prm));
+            const SampleSetup setup = makesetup(c.prm, c.flags, frame);
+            auto gen = mtcreate(2024);
+            auto ref = mtcreate(2024);
+            Block b;
+            for (int rep = 0; rep < 4; ++rep) {
+                for (int i = 0; i < blocksize; ++i)
+                    for (int j = 0; j < setup.draws; ++j) b.u[j][i] = randomreal(*gen);
+                kernelset(isa).sample[static_cast<int>(sourcekind(c.flags))](b, setup);
+                for (int i = 0; i < blocksize; ++i) {
+                    const Emission e = sampleemission(c.prm, c.flags, frame, *ref);
+                    const double got[6] = {b.px[i], b.py[i], b.pz[i], b.qx[i], b.qy[i], b.qz[i]};
+                    const double want[6] = {e.p.x, e.p.y, e.p.z, e.q.x, e.q.y, e.q.z};
+                    for (int k = 0; k < 6; ++k) {
+                        if (isa == Isa::base) {
+                            ASSERT_EQ(got[k], want[k]) << c.name << " lane " << i;
+                        } else {
+                            ASSERT_NEAR(got[k], want[k], 1e-14) << nameof(isa) << " " << c.name;
+                            if (std::fabs(want[k]) > 1e-3) worst = std::max(worst, ulps(got[k], want[k]));
+                        }
+                    }
+                }
+            }
+        }
+        if (isa != Isa::base) std::printf("%s: emission coordinates within %lld ulp\n",
+                                          nameof(isa).c_str(), worst);
+    }
+}
+
+// The angle 2 pi u of the block sampler is the extended product rounded once,
+// also for the values where a plain double product would differ.
+TEST(FastPath, BlockAnglesUseTheExtendedProduct) {
+    GeometryFlags f;
+    f.ptsrc = true;
+    RunParameters prm;
+    const Frame frame = makeframe(prm, false);
+    const SampleSetup setup = makesetup(prm, f, frame);
+    ASSERT_EQ(setup.draws, 2);
+    std::vector<double> us = {0, 1, 0.5, 0.25, 1.0 / 3, realscale, 1 - realscale};
+    auto gen = mtcreate(12345);
+    while (us.size() % blocksize != 0 || us.size() < 200 * blocksize) us.push_back(randomreal(*gen));
+    int differ = 0;
+    for (size_t at = 0; at < us.size(); at += blocksize) {
+        Block b;
+        for (int i = 0; i < blocksize; ++i) {
+            b.u[setup.polar][i] = 0.5;  // w = 0: the direction is (cos phi, sin phi, 0)
+            b.u[setup.azimuth][i] = us[at + i];
+        }
+        kernelset(Isa::base).sample[static_cast<int>(SourceKind::point)](b, setup);
+        for (int i = 0; i < blocksize; ++i) {
+            const double phi = turn(us[at + i]);
+            ASSERT_EQ(b.qx[i], std::cos(phi)) << us[at + i];
+            ASSERT_EQ(b.qy[i], std::sin(phi)) << us[at + i];
+            differ += std::cos(2 * std::numbers::pi * us[at + i]) != b.qx[i];
+        }
+    }
+    EXPECT_GT(differ, 0);  // the test would notice a plain double product
+}
+
+// The vector sines and cosines stay within a few ulp of the scalar ones.
+TEST(FastPath, VectorSinesAreCloseToScalar) {
+    for (Isa isa : supported()) {
+        alignas(64) double x[blocksize], s[blocksize], c[blocksize];
+        auto gen = mtcreate(7);
+        long long worst = 0;
+        for (int rep = 0; rep < 4000; ++rep) {
+            for (double& v : x) v = turn(randomreal(*gen));
+            kernelset(isa).sines(x, s, c);
+            for (int i = 0; i < blocksize; ++i) {
+                worst = std::max({worst, ulps(s[i], std::sin(x[i])), ulps(c[i], std::cos(x[i]))});
+            }
+        }
+        if (isa == Isa::base) {
+            EXPECT_EQ(worst, 0);
+        }
+        EXPECT_LE(worst, 4) << nameof(isa);
+        std::printf("%s: sin/cos within %lld ulp of the scalar functions\n", nameof(isa).c_str(),
+                    worst);
+    }
+}
+
+// Each lane of the block detector tests against the scalar test on the same
+// rays: sampled ones and the hand-made edge rays of the detector tests.
+TEST(FastPath, BlockDetectorsDecideLikeTheTests) {
+    struct Ray {
+        Vec3 p, q;
+    };
+    const std::vector<Ray> edges = {
+        {{3, 0, 2}, {2, 0, 1}},     {{5, 1, 4}, {4, 1, 3}},        {{0, 0, 1}, {1, 0, 0}},
+        {{1, 0, 0}, {2, 0, -1}},    {{0.2, 0, 0}, {0.8, 0, -0.8}}, {{0.2, 0, 0}, {0.8, 0, 0.8}},
+        {{0.5, 0, 10}, {0.5, 0, 9}}, {{-5, 0, -0.5}, {-4, 0, -0.5}}, {{0, 0, 0}, {0.1, 0, -1}},
+        {{0, 0, 0}, {0.1, 0, 1}},   {{2, 0, 1}, {1, 0, 0}},        {{0, 0, 1}, {0, 0, 0}},
+        {{0, 0, 1}, {0, 0, 2}},     {{1, 0, 5}, {1, 0, 4}},        {{0, 0, -0.5}, {0, 0, -1.5}},
+        {{0.8, 0.55, 0}, {0.8, 0.55, -1}}, {{0, 0, -1}, {0.6, 0, -1.8}}};
+    for (Isa isa : supported()) {
+        for (const Case& c : allcases()) {
+            if (c.prm.rotx != 0 || c.flags.twopisrc) continue;
+            RunParameters prm = c.prm;
+            prm.r2 = prm.a2 = prm.b2 = prm.t2 == 0 ? 1 : 2;  // the edge rays' sizes
+            prm.a2 = prm.b2 = 2;
+            prm.t2 = prm.t2 == 0 ? 0 : 2;
+            const int kind = static_cast<int>(detectorkind(c.flags));
+            auto gen = mtcreate(99);
+            const Frame frame = makeframe(prm, false);
+            Block b;
+            for (int i = 0; i < blocksize; ++i) {
+                const Emission e = i < int(edges.size())
+                                       ? Emission{edges[i].p, edges[i].q}
+                                       : sampleemission(prm, c.flags, frame, *gen);
+                b.px[i] = e.p.x, b.py[i] = e.p.y, b.pz[i] = e.p.z;
+                b.qx[i] = e.q.x, b.qy[i] = e.q.y, b.qz[i] = e.q.z;
+            }
+            kernelset(isa).detect[kind](b, prm);
+            for (int i = 0; i < blocksize; ++i) {
+                RunTallies one;
+                RunTallies lane;
+                const Vec3 p{b.px[i], b.py[i], b.pz[i]}, q{b.qx[i], b.qy[i], b.qz[i]};
+                switch (detectorkind(c.flags)) {
+                    case DetectorKind::cuboid: testcuboid(p, q, prm, one); break;
+                    case DetectorKind::rectwindow: testrectwindow(p, q, prm, one); break;
+                    case DetectorKind::discwindow: testdiscwindow(p, q, prm, one); break;
+                    case DetectorKind::cylinder: testcylinder(p, q, prm, one); break;
+                    case DetectorKind::sphere: testsphere(p, q, prm, one); break;
+                }
+                Block single = b;
+                for (int k = 0; k < blocksize; ++k) single.hit[k] = single.inside[k] = single.path[k] = 0;
+                for (auto& row : single.count)
+                    for (double& x : row) x = 0;
+                single.hit[0] = b.hit[i];
+                single.path[0] = b.path[i];
+                single.inside[0] = b.inside[i];
+                for (int r = 0; r < 6; ++r) single.count[r][0] = b.count[r][i];
+                kernelset(isa).tally[kind](single, 1, lane);
+                expectsametallies(lane, one, true, nameof(isa) + " " + c.name + " lane " +
+                                                       std::to_string(i));
+            }
+        }
+    }
+}
+
+TEST(FastPath, WholeLoopsGiveTheSameTallies) {
+    for (Isa isa : supported()) {
+        for (const Case& c : allcases()) {
+            RunParameters a = c.prm, b = c.prm;
+            a.emissions = b.emissions = 3000.5;
+            const Frame frame = makeframe(a, isrotated(a));
+            auto ga = mtcreate(31337);
+            auto gb = mtcreate(31337);
+            RecordingHost ha, hb;
+            RunTallies ta, tb;
+            scalaremissionloop(a, c.flags, frame, *ga, ha, ta);
+            blockemissionloop(b, c.flags, frame, *gb, hb, tb, isa);
+            expectsametallies(tb, ta, isa == Isa::base, nameof(isa) + " " + c.name);
+            EXPECT_EQ(hb.steps, ha.steps) << c.name;
+            EXPECT_EQ(gb->mti, ga->mti) << c.name;
+            EXPECT_EQ(gb->mt[0], ga->mt[0]) << c.name;
+        }
+    }
+}
+
+// Blocks end exactly at the progress steps, the polls and an abort.
+TEST(FastPath, HostSeesTheSameCounts) {
+    GeometryFlags f;
+    f.cyldet = false;
+    f.sphdet = true;
+    RunParameters prm;
+    prm.r1 = 1;
+    prm.r2 = 2;
+    prm.c = 2.5;
+    for (Isa isa : supported()) {
+        for (double emissions : {1.0, 2.5, 150.0, 129.0, 1000.0, 25000.0, 100000.0}) {
+            for (int abortat : {0, 2}) {
+                RunParameters a = prm, b = prm;
+                a.emissions = b.emissions = emissions;
+                auto ga = mtcreate(8), gb = mtcreate(8);
+                RecordingHost ha(abortat), hb(abortat);
+                RunTallies ta, tb;
+                ha.lastemitted = &ta.emitted;
+                hb.lastemitted = &tb.emitted;
+                const Frame frame = makeframe(prm, false);
+                const bool xa = scalaremissionloop(a, f, frame, *ga, ha, ta);
+                const bool xb = blockemissionloop(b, f, frame, *gb, hb, tb, isa);
+                const std::string what = nameof(isa) + " " + std::to_string(emissions);
+                EXPECT_EQ(xa, xb) << what;
+                EXPECT_EQ(ha.steps, hb.steps) << what;
+                EXPECT_EQ(ha.polls, hb.polls) << what;
+                EXPECT_EQ(a.emissions, b.emissions) << what;
+                expectsametallies(tb, ta, isa == Isa::base, what);
+            }
+        }
+    }
+}
