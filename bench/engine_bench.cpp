@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/blockloop.h"
 #include "engine/emissionloop.h"
 #include "engine/kinds.h"
 #include "engine/mtrandom.h"
@@ -72,7 +73,11 @@ Pair makepair(SourceKind s, DetectorKind d, bool rotated) {
     return p;
 }
 
-void emissions(benchmark::State& state, Pair pair) {
+constexpr int runpath = -1;    // what a run uses: the widest supported set
+constexpr int plainpath = -2;  // the scalar loop, one emission at a time
+
+// path: runpath, plainpath or an Isa.
+void emissions(benchmark::State& state, Pair pair, int path) {
     auto gen = mtcreate(4357);
     QuietHost host;
     pair.flags.rotated = isrotated(pair.prm);
@@ -82,7 +87,13 @@ void emissions(benchmark::State& state, Pair pair) {
         RunParameters prm = pair.prm;
         prm.emissions = emissionsperrun;
         RunTallies t;
-        emissionloop(prm, pair.flags, frame, *gen, host, t);
+        if (path == runpath) {
+            emissionloop(prm, pair.flags, frame, *gen, host, t);
+        } else if (path == plainpath) {
+            scalaremissionloop(prm, pair.flags, frame, *gen, host, t);
+        } else {
+            blockemissionloop(prm, pair.flags, frame, *gen, host, t, static_cast<Isa>(path));
+        }
         hits += t.hits;
         benchmark::DoNotOptimize(t);
     }
@@ -139,8 +150,22 @@ int main(int argc, char** argv) {
 
     benchmark::RegisterBenchmark("draws/std::mt19937", stddraws);
     benchmark::RegisterBenchmark("draws/mtnext", mtnextdraws);
-    for (const Pair& p : pairs) benchmark::RegisterBenchmark(("emission/" + p.name).c_str(),
-                                                             emissions, p);
+    for (const Pair& p : pairs)
+        benchmark::RegisterBenchmark(("emission/" + p.name).c_str(), emissions, p, runpath);
+    // The narrower instruction sets, for processors without the widest one;
+    // "plain" is the scalar loop, one emission at a time.
+    std::vector<std::string> others;
+    for (Isa isa : {Isa::avx2, Isa::base}) {
+        if (isa == bestisa() || !isasupported(isa)) continue;
+        const std::string set = kernelset(isa).name;
+        others.push_back(set);
+        for (const Pair& p : pairs)
+            benchmark::RegisterBenchmark(("emission[" + set + "]/" + p.name).c_str(), emissions, p,
+                                         static_cast<int>(isa));
+    }
+    others.push_back("plain");
+    for (const Pair& p : pairs)
+        benchmark::RegisterBenchmark(("emission[plain]/" + p.name).c_str(), emissions, p, plainpath);
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
@@ -152,12 +177,24 @@ int main(int argc, char** argv) {
     if (const auto m = ns.find("draws/mtnext"); m != ns.end())
         std::printf("mtnext:       %.3f ns per output   R_mt = %.2f\n", m->second,
                     m->second / tstd);
-    std::printf("\n%-28s %12s %6s %6s\n", "pair", "ns/emission", "draws", "R_em");
+    std::printf("\nrun (%s)\n%-28s %12s %6s %6s\n", kernelset(bestisa()).name, "pair",
+                "ns/emission", "draws", "R_em");
     for (const Pair& p : pairs) {
         const auto e = ns.find("emission/" + p.name);
         if (e == ns.end()) continue;
         std::printf("%-28s %12.2f %6d %6.2f\n", p.name.c_str(), e->second, p.draws,
                     e->second / (p.draws * tstd));
+    }
+    for (const std::string& set : others) {
+        bool header = false;
+        for (const Pair& p : pairs) {
+            const auto e = ns.find("emission[" + set + "]/" + p.name);
+            if (e == ns.end()) continue;
+            if (!header) std::printf("\n%s\n", set.c_str());
+            header = true;
+            std::printf("%-28s %12.2f %6d %6.2f\n", p.name.c_str(), e->second, p.draws,
+                        e->second / (p.draws * tstd));
+        }
     }
     benchmark::Shutdown();
     return 0;

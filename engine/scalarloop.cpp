@@ -96,7 +96,12 @@ bool scalaremissionloop(RunParameters& prm, const GeometryFlags& flags, const Fr
 
 bool emissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                   MTRandomState& gen, LoopHost& host, RunTallies& t) {
-    return blockemissionloop(prm, flags, frame, gen, host, t, bestisa());
+    // Without vector registers wider than the baseline, the block loop (which
+    // evaluates every branch of a test in every lane) is slower than the
+    // plain loop, and gives the same tallies.
+    const Isa isa = bestisa();
+    if (isa == Isa::base) return scalaremissionloop(prm, flags, frame, gen, host, t);
+    return blockemissionloop(prm, flags, frame, gen, host, t, isa);
 }
 
 }  // namespace korvex
