@@ -136,7 +136,7 @@ void sketchgeometry(Sketch& k, SourceShape source, DetectorShape detector)
     const bool byd = source != SourceShape::cuboid && detector != DetectorShape::cuboid;
     const double halfx = detector == DetectorShape::cuboid ? s.a2 / 2 : s.r2;
     const double halfy = detector == DetectorShape::cuboid ? s.b2 / 2 : s.r2;
-    const double sourcehalf = source == SourceShape::cuboid ? s.a1 / 2 : source == SourceShape::cylinder ? s.r1 : 0.2;
+    const double sourcehalf = source == SourceShape::cuboid ? s.a1 / 2 : source == SourceShape::cylinder ? s.r1 : 0.6;
     const double along = halfx + sourcehalf + 0.55;
     const V3 origin{along, byd ? 0.0 : 0.9, s.c};
     const V3 foot{origin.x, origin.y, 0};

@@ -112,7 +112,7 @@ void WindowTest::captionsAndStartState()
 
     // The start state agrees with the start flags.
     QCOMPARE(visiblediagram(form), QStringLiteral("Image_cyldet_cylsrc"));
-    for (const QString& f : {"a1", "b1", "a2", "b2", "a3", "b3"})
+    for (const QString& f : QStringList{"a1", "b1", "a2", "b2", "a3", "b3"})
         QVERIFY2(!editof(form, f)->isEnabled(), qPrintable(f));
 }
 
