@@ -94,28 +94,27 @@ std::optional<double> parsenumber(std::string_view text) {
 
 namespace {
 
-// The exact decimal expansion of |value| (every double has a finite one) as
-// significant digits and the exponent E with |value| = 0.d1d2... x 10^E.
+// |value| = 0.d1d2... x 10^E, read to 18 significant digits (the precision
+// of an extended real), trailing zeros dropped.
 struct Decimal {
     std::string digits;  // no leading zero; empty for zero
     int exponent = 0;
 };
 
-Decimal exactdecimal(double value) {
+Decimal todecimal(long double value) {
     Decimal d;
-    const double magnitude = std::fabs(value);
+    const long double magnitude = std::fabs(value);
     if (magnitude == 0) return d;
-    // 767 significant digits cover the longest exact expansion of a double.
-    char buf[900];
+    char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, magnitude,
-                                   std::chars_format::scientific, 780);
+                                   std::chars_format::scientific, 17);
     const std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));
     const std::size_t epos = s.find('e');
     d.digits += s[0];
     d.digits += s.substr(2, epos - 2);
     int e10 = 0;
-    std::from_chars(s.data() + epos + (s[epos + 1] == '+' ? 2 : 1), s.data() + s.size(), e10);
-    d.exponent = e10 + 1;
+    std::from_chars(s.data() + epos + 2, s.data() + s.size(), e10);  // past 'e' and its sign
+    d.exponent = (s[epos + 1] == '-' ? -e10 : e10) + 1;
     while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
     return d;
 }
@@ -182,9 +181,9 @@ std::string fixeddigits(const Decimal& d, int decimals) {
 
 }  // namespace
 
-std::string generalformat(double value, int digits, int expwidth) {
+std::string generalformat(long double value, int digits, int expwidth) {
     if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
-    const Decimal d = roundsignificant(exactdecimal(value), digits);
+    const Decimal d = roundsignificant(todecimal(value), digits);
     if (d.digits.empty()) return "0";
     const std::string sign = value < 0 ? "-" : "";
     const int e = d.exponent;
@@ -201,22 +200,22 @@ std::string generalformat(double value, int digits, int expwidth) {
     return out;
 }
 
-std::string plainformat(double value) { return generalformat(value, 15, 0); }
-std::string percentformat(double value) { return generalformat(value, 5, 2); }
-std::string relativeformat(double value) { return generalformat(value, 3, 2); }
-std::string timeformat(double value) { return generalformat(value, 4, 2); }
+std::string plainformat(long double value) { return generalformat(value, 15, 0); }
+std::string percentformat(long double value) { return generalformat(value, 5, 2); }
+std::string relativeformat(long double value) { return generalformat(value, 3, 2); }
+std::string timeformat(long double value) { return generalformat(value, 4, 2); }
 
-std::string fixed7(double value) {
+std::string fixed7(long double value) {
     if (!std::isfinite(value) || std::fabs(value) >= 1e15) return plainformat(value);
-    Decimal d = exactdecimal(value);
+    Decimal d = todecimal(value);
     d = roundsignificant(d, d.exponent + 7);
     const std::string body = fixeddigits(d, 7);
     return (value < 0 && !d.digits.empty() ? "-" : "") + body;
 }
 
-std::string grouped(double value) {
+std::string grouped(long double value) {
     if (!std::isfinite(value) || std::fabs(value) >= 1e15) return plainformat(value);
-    Decimal d = exactdecimal(value);
+    Decimal d = todecimal(value);
     d = roundsignificant(d, d.exponent);
     const std::string whole = fixeddigits(d, 0);
     std::string out;
@@ -228,11 +227,11 @@ std::string grouped(double value) {
     return (value < 0 && !d.digits.empty() ? "-" : "") + out;
 }
 
-std::string expformat(double value) {
+std::string expformat(long double value) {
     if (!std::isfinite(value)) return std::string();
     // Scientific notation with 15 significant digits and a four-digit
     // exponent ("1.00000000000000E+0007"), then trimmed.
-    const Decimal d = roundsignificant(exactdecimal(value), 15);
+    const Decimal d = roundsignificant(todecimal(value), 15);
     std::string mantissa = value < 0 && !d.digits.empty() ? "-" : "";
     std::string all = d.digits.empty() ? std::string("0") : d.digits;
     all.resize(15, '0');

@@ -21,14 +21,20 @@ std::optional<double> parsenumber(std::string_view text);
 // exponent E (value = 0.d1d2... x 10^E) satisfies -3 <= E <= p, otherwise
 // d.dddE-xx with the exponent padded to at least w digits, no plus sign.
 // Trailing zeros are never written.
-std::string generalformat(double value, int digits, int expwidth);
+//
+// Every format takes the value in extended precision, reads it to 18
+// significant digits and rounds that decimal to the digits shown, an exact
+// tie away from zero: a statistic whose true value is a decimal tie (100 x
+// 100015 / 10^7 = 1.00015) rounds as that tie, whichever side of it the
+// binary value fell.
+std::string generalformat(long double value, int digits, int expwidth);
 
-std::string plainformat(double value);     // 15 digits, no minimum exponent width
-std::string percentformat(double value);   // 5 digits, exponent width 2
-std::string relativeformat(double value);  // 3 digits, exponent width 2
-std::string timeformat(double value);      // 4 digits, exponent width 2
-std::string fixed7(double value);          // exactly 7 decimals
-std::string grouped(double value);         // whole number, commas in threes
-std::string expformat(double value);       // compact exponent form: "1.0E+7"
+std::string plainformat(long double value);     // 15 digits, no minimum exponent width
+std::string percentformat(long double value);   // 5 digits, exponent width 2
+std::string relativeformat(long double value);  // 3 digits, exponent width 2
+std::string timeformat(long double value);      // 4 digits, exponent width 2
+std::string fixed7(long double value);          // exactly 7 decimals
+std::string grouped(long double value);         // whole number, commas in threes
+std::string expformat(long double value);       // compact exponent form: "1.0E+7"
 
 }  // namespace korvex

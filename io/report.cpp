@@ -87,7 +87,7 @@ std::string hitsline(const RunTallies& t, Kind kind, const std::string& kindword
     return {};
 }
 
-std::string meanpathline(const RunTallies& t, Kind kind, double meanpatherror) {
+std::string meanpathline(const RunTallies& t, Kind kind, long double meanpatherror) {
     const char* name = kind == Kind::sphere ? "sphere" : kind == Kind::cuboid ? "cuboid" : "cylinder";
     if (t.hits > 0) {
         return std::string("Mean path length through ") + name + " = " + fixed7(t.meanpath) +
@@ -156,7 +156,7 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     line[9] = f.twopisrc ? "Emissions from source front face = " + emittedtext
                          : "Emissions from source = " + emittedtext;
     line[10] = hitsline(t, kind, kindword);
-    const std::string percent = percentformat(static_cast<double>(hitpercent));
+    const std::string percent = percentformat(hitpercent);
     if (f.twopisrc) {
         line[11] = "[4 pi emissions from source, if source isotropic, = " + grouped(2 * t.emitted) +
                    "]" + crlf + "% of front face emissions passing through detector " + kindword +
@@ -187,12 +187,12 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
                        plainformat(t.bottomhits) + " hits on the bottom end.";
         }
     }
-    if (kind != Kind::window) line[15] = meanpathline(t, kind, static_cast<double>(meanpatherror));
+    if (kind != Kind::window) line[15] = meanpathline(t, kind, meanpatherror);
 
     line[16] = crlf + "Average solid angle = " + fixed7(solidangle) + " +/- " +
-               fixed7(static_cast<double>(angleerror)) + " steradians";
+               fixed7(angleerror) + " steradians";
     line[17] = hits != 0 ? "[Estimated error at 99.9% confidence interval = " +
-                               relativeformat(static_cast<double>(relativeerror)) + "%]"
+                               relativeformat(relativeerror) + "%]"
                          : "[No emissions hit the detector. Unable to estimate error]";
     line[18] = crlf + "Processing time = " + ctx.processingtime + " s";
 

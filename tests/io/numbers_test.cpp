@@ -72,6 +72,19 @@ TEST(GeneralFormat, PlainPercentRelativeTime) {
     EXPECT_EQ(timeformat(0.000012), "1.2E-05");
 }
 
+TEST(GeneralFormat, StatisticsThatAreDecimalTiesRoundAsTies) {
+    // 100 x hits / emitted for 10^7 emissions: the extended result lies a
+    // hair below the tie for these counts and the double a hair above, or
+    // the other way round; either way the shown value is the tie rounded up.
+    const long double emitted = 1e7L;
+    EXPECT_EQ(percentformat(100 * 100015.0L / emitted), "1.0002");
+    EXPECT_EQ(percentformat(static_cast<double>(100 * 100015.0L / emitted)), "1.0002");
+    EXPECT_EQ(percentformat(100 * 1234565.0L / emitted), "12.346");
+    EXPECT_EQ(percentformat(100 * 1234545.0L / emitted), "12.345");
+    EXPECT_EQ(relativeformat(0.1235L), "0.124");
+    EXPECT_EQ(fixed7(2.00000005L), "2.0000001");
+}
+
 TEST(FixedAndGrouped, RoundAndFallBack) {
     EXPECT_EQ(fixed7(1.5514026), "1.5514026");
     EXPECT_EQ(fixed7(0), "0.0000000");
