@@ -14,5 +14,8 @@ int main(int argc, char** argv)
     korvex::RunState state;
     korvex::TForm1 form(state);
     form.show();
+    // Asked for also where no window manager activates a new window (a
+    // virtual display): the first activation shows the About message.
+    form.activateWindow();
     return app.exec();
 }

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -25,6 +27,23 @@ QString withtxtsuffix(const QString& name)
     if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty() || name.endsWith(QLatin1Char('.')))
         return name;
     return name + QStringLiteral(".txt");
+}
+
+// A message box wraps text wider than about 500 pixels at its own width,
+// which breaks the system's already broken lines a second time. The label is
+// made wide enough for the longest line instead (within the screen).
+static void fitlines(QMessageBox& box, const QString& text)
+{
+    QLabel* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    const QFontMetrics metrics(label->font());
+    int longest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        longest = std::max(longest, metrics.horizontalAdvance(line));
+    const QScreen* screen = box.screen();
+    const int limit = screen ? screen->availableGeometry().width() * 8 / 10 : 800;
+    label->setMinimumWidth(std::min(longest + 4, limit));
 }
 
 void QtDialogs::message(MessageKind kind, const QString& text)
@@ -50,6 +69,7 @@ void QtDialogs::message(MessageKind kind, const QString& text)
     }
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
+    fitlines(box, text);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }
@@ -62,6 +82,7 @@ bool QtDialogs::confirm(ConfirmKind kind, const QString& text)
     box.setIcon(QMessageBox::Question);
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
+    fitlines(box, text);
     QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
     QPushButton* other = kind == ConfirmKind::yescancel
                              ? box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole)

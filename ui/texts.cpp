@@ -93,8 +93,7 @@ std::string abouttext()
            "referenced is at the centre of the source face (as if it had zero thickness)\r"
            "and the detector origin is at the centre of the detector top face (except for\r"
            "spherical detectors, where the origin is at the centre of the sphere).\r\r"
-           "Method: a Monte Carlo estimate that follows random rays from the source and "
-           "counts those passing through the detector.\r\r";
+           "The method is a Monte Carlo estimate by random rays.\r\r";
 }
 
 QString displaytext(const std::string& text)
