@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QTabWidget>
@@ -72,30 +74,29 @@ int main(int argc, char** argv)
         }
     }
 
-    // The progress panel as a run shows it.
+    // A typical geometry typed in: a disc of radius 2.5, 10 above a cylinder
+    // of radius 3 and thickness 5, 1 to the side.
     form.Cylindrical_source_radiobutton->click();
     form.cylinder_detector_radiobutton->click();
+    form.Inputbox_r1->setText(QStringLiteral("2.5"));
+    form.Inputbox_t1->setText(QStringLiteral("0"));
+    form.Inputbox_r2->setText(QStringLiteral("3"));
+    form.Inputbox_h->setText(QStringLiteral("5"));
+    form.Inputbox_d->setText(QStringLiteral("1"));
+    form.Inputbox_c->setText(QStringLiteral("10"));
+    form.PageControl1->setCurrentWidget(form.Source);
+    save(&form, out.filePath(QStringLiteral("window-cyldet-cylsrc.png")));
+
+    // The progress panel as a run shows it.
     form.loopstarting(" ", {}, state.flags);
     for (int i = 0; i < 37; ++i)
         form.progressstep({});
     save(&form, out.filePath(QStringLiteral("window-running.png")));
     form.loopfinished();
 
-    // The results dialog of a typical run.
-    const std::string report =
-        "Input data from screen\r\nCircular face source, r1 = 2.5\r\nSource thickness, t1 = 0\r\n"
-        "4 pi source\r\nCylindrical detector, radius r2 = 3\r\nCylinder thickness t2 = 5\r\n"
-        "Axis separation, d = 1\r\nSource-detector vertical separation, c = 10\r\nSource not rotated\r\n"
-        "\r\nResults:\r\nEmissions from source = 10000000 (1.0E+7)\r\n"
-        "Number of emissions passing through cylinder = 189624\r\n"
-        "% of 4 pi emissions passing through detector volume = 1.8962\r\n"
-        "Number of hits on cylinder walls (including ends) = 197262\r\n"
-        "This was made up of: \r\n7638 hits on the cylinder sides,\r\n"
-        "189624 hits on top end of cylinder, and \r\n0 hits on the bottom end.\r\n"
-        "Mean path length through cylinder = 4.9312410 +/- 0.0372563\r\n"
-        "\r\nAverage solid angle = 0.2382903 +/- 0.0018003 steradians\r\n"
-        "[Estimated error at 99.9% confidence interval = 0.756%]\r\n"
-        "\r\nProcessing time = 0.912 s\r\n\r\n";
+    // The results dialog of that geometry, from a real run of 10^7 emissions.
+    form.EstimateButton->click();
+    const std::string report = state.report.lastresults;
     korvex::ResultsDialog dialog(korvex::displaytext(report + "\r\r"), &form);
     dialog.show();
     save(&dialog, out.filePath(QStringLiteral("results.png")));
