@@ -1,4 +1,5 @@
 #include "engine/blockloop.h"
+#include "engine/emissionloop.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,12 +66,10 @@ bool blockemissionloop(RunParameters& prm, const GeometryFlags& flags, const Fra
     Block& b = *block;
     const int k = setup.draws;
 
-    const double stepsize = prm.emissions / 100;
-    double stepcount = 0;
-    int pollcount = 0;
+    Checkpoints cp(prm.emissions);
     bool aborted = false;
     for (;;) {
-        const int n = blocklength(t.emitted, prm.emissions, stepcount, stepsize, pollcount);
+        const int n = blocklength(t.emitted, prm.emissions, cp.stepcount, cp.stepsize, cp.pollcount);
         mtfill(gen, b.raw, n * k);
         for (int j = 0; j < k; ++j)
             for (int i = 0; i < n; ++i) b.u[j][i] = static_cast<double>(b.raw[i * k + j]) * realscale;
@@ -78,19 +77,7 @@ bool blockemissionloop(RunParameters& prm, const GeometryFlags& flags, const Fra
         detect(b, prm);
         tally(b, n, t);
         t.emitted += n;
-        pollcount += n;
-        stepcount += n;
-        if (stepcount > stepsize) {
-            host.progressstep(t);
-            stepcount = 0;
-        }
-        if (pollcount > 10000) {
-            pollcount = 0;
-            if (host.pollabort()) {
-                aborted = true;
-                prm.emissions = t.emitted;
-            }
-        }
+        if (cp.pass(n, prm, host, t)) aborted = true;
         if (!(t.emitted < prm.emissions)) break;
     }
     return aborted;

@@ -23,9 +23,7 @@ template <SourceKind S, DetectorKind D, bool fourpi, bool rotated>
 bool loopof(RunParameters& prm, const Frame& frame, MTRandomState& gen, LoopHost& host,
             RunTallies& t) {
     if (prm.emissions == 0) return false;
-    const double stepsize = prm.emissions / 100;
-    double stepcount = 0;
-    std::int32_t pollcount = 0;
+    Checkpoints checkpoints(prm.emissions);
     bool aborted = false;
     // The count is compared after each emission: a fractional count rounds
     // up, and a count below 1 (even negative) still makes one emission.
@@ -33,19 +31,7 @@ bool loopof(RunParameters& prm, const Frame& frame, MTRandomState& gen, LoopHost
         t.emitted += 1;
         const Emission e = sampleas<S, fourpi, rotated>(prm, frame, gen);
         detect<D>(e.p, e.q, prm, t);
-        ++pollcount;
-        stepcount += 1;
-        if (stepcount > stepsize) {
-            host.progressstep(t);
-            stepcount = 0;
-        }
-        if (pollcount > 10000) {
-            pollcount = 0;
-            if (host.pollabort()) {
-                aborted = true;
-                prm.emissions = t.emitted;
-            }
-        }
+        if (checkpoints.pass(1, prm, host, t)) aborted = true;
     } while (t.emitted < prm.emissions);
     return aborted;
 }
