@@ -52,6 +52,13 @@ QString makefile(const QTemporaryDir& dir, const QString& name, const QByteArray
     return f.fileName();
 }
 
+// The data file, and a results file that already holds a former run.
+struct BatchFiles {
+    QTemporaryDir dir;
+    const QString data = makefile(dir, "data.txt", datafile);
+    const QString results = makefile(dir, "results.txt", "previous run\r\n");
+};
+
 }  // namespace
 
 class BatchTest : public QObject {
@@ -63,14 +70,10 @@ private slots:
 
 void BatchTest::twoDatasetsAppended()
 {
-    QTemporaryDir dir;
-    const QString data = makefile(dir, "data.txt", datafile);
-    const QString results = makefile(dir, "results.txt", "previous run\r\n");
-
-    RunState state;
-    state.flags.showabout = false;
-    ScriptedDialogs dialogs;
-    WatchedForm form(state, &dialogs);
+    const BatchFiles files;
+    const QString &data = files.data, &results = files.results;
+    ScriptedWindow<WatchedForm> window(false);
+    auto& [state, dialogs, form] = window;
     dialogs.answers = {true, true};
     dialogs.datafiles = {data};
     dialogs.resultsfiles = {results};
@@ -110,13 +113,10 @@ void BatchTest::twoDatasetsAppended()
 
 void BatchTest::cancelledOrNotAppended()
 {
-    QTemporaryDir dir;
-    const QString data = makefile(dir, "data.txt", datafile);
-    const QString results = makefile(dir, "results.txt", "previous run\r\n");
-    RunState state;
-    state.flags.showabout = false;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    const BatchFiles files;
+    const QString &data = files.data, &results = files.results;
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
 
     // Cancel at the opening prompt.
     dialogs.answers = {false};

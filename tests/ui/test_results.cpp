@@ -62,18 +62,16 @@ private slots:
 
 void ResultsTest::showLastResultsBeforeAnyRun()
 {
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     form.Showlastresults1->trigger();
     QCOMPARE(dialogs.resultstexts, QStringList{"No results\n\n"});
 }
 
 void ResultsTest::loopEndsOnlyWithFinish()
 {
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     dialogs.choices = {ResultsChoice::closed, ResultsChoice::save, ResultsChoice::print, ResultsChoice::closed,
                        ResultsChoice::finish, ResultsChoice::save};
     dialogs.reportfiles = {std::nullopt};  // the save dialog is cancelled
@@ -88,9 +86,8 @@ void ResultsTest::loopEndsOnlyWithFinish()
 void ResultsTest::saveWritesReportAndLineEnd()
 {
     QTemporaryDir dir;
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     fillreport(state.report);
     const QString name = dir.filePath("report.txt");
     dialogs.choices = {ResultsChoice::save, ResultsChoice::finish};
@@ -104,9 +101,8 @@ void ResultsTest::saveWritesReportAndLineEnd()
 void ResultsTest::overwriteQuestionBothWays()
 {
     QTemporaryDir dir;
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     const QString name = dir.filePath("old.txt");
     write(name, "former contents");
 
@@ -134,9 +130,8 @@ void ResultsTest::failedSaveKeepsTheFormerFile()
     // A write that fails half-way (here: the file size limit) must leave the
     // file it was to replace as it was, and end the results dialog loop.
     QTemporaryDir dir;
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     const QString name = dir.filePath("kept.txt");
     write(name, "former contents");
     state.report.lastresults = std::string(256 * 1024, 'x');
@@ -188,9 +183,8 @@ void ResultsTest::printedLinesKeepEmptyLines()
 void ResultsTest::printIntoPdf()
 {
     QTemporaryDir dir;
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     fillreport(state.report);
     const QString pdf = dir.filePath("report.pdf");
     dialogs.printernames = {"Office", "Lab"};
@@ -246,9 +240,8 @@ void ResultsTest::printIntoPdf()
 
 void ResultsTest::noPrinterOrCancelledSetup()
 {
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     QVERIFY(form.goprint());
     QCOMPARE(dialogs.messagetexts(), QStringList{"Cannot print. No printer installed"});
     QCOMPARE(dialogs.setups, 0);

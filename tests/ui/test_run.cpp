@@ -62,8 +62,8 @@ class RunTest : public QObject {
 private slots:
     void rejectedInput_data();
     void rejectedInput();
-    void thickSourceAsTwoPi();
-    void pointSourceAsTwoPi();
+    void twoPiQuestion_data();
+    void twoPiQuestion();
     void screenRunShowsResults();
     void screenRunWithRealDialogs();
     void escapeAnsweredYesAborts();
@@ -117,10 +117,8 @@ void RunTest::rejectedInput()
     QFETCH(int, kind);
     QFETCH(QString, text);
 
-    RunState state;
-    state.flags.showabout = false;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
     fillvalid(form);
     setup(form);
 
@@ -137,16 +135,36 @@ void RunTest::rejectedInput()
     QVERIFY(!QApplication::overrideCursor());
 }
 
-void RunTest::thickSourceAsTwoPi()
+void RunTest::twoPiQuestion_data()
 {
-    RunState state;
-    state.flags.showabout = false;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
-    fillvalid(form);
-    form.Inputbox_t1->setText("0.5");
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QString>("question");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("thick source") << Setup([](TForm1& f) {
+        fillvalid(f);
+        f.Inputbox_t1->setText("0.5");
+    }) << "You are setting a thick source as 2 pi.\nThey are normally modelled as 4 pi."
+                                  << "\n2 pi source\n";
+    QTest::newRow("point source") << Setup([](TForm1& f) {
+        f.Point_source_radiobutton->click();
+        fillvalid(f);
+        f.Inputbox_r1->setText("0");
+        f.Inputbox_t1->setText("0");
+    }) << "You are setting a point source as 2 pi.\nThey are normally modelled as 4 pi."
+                                  << "Point source\n2 pi source\n";
+}
+
+// Cancel stops the run before it starts; Yes runs it as 2 pi.
+void RunTest::twoPiQuestion()
+{
+    QFETCH(Setup, setup);
+    QFETCH(QString, question);
+    QFETCH(QString, shown);
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
+    setup(form);
     form.twopiradiobutton->click();
-    const QString question = "You are setting a thick source as 2 pi.\nThey are normally modelled as 4 pi.";
 
     dialogs.answers = {false};
     form.EstimateButton->click();
@@ -159,35 +177,13 @@ void RunTest::thickSourceAsTwoPi()
     QCOMPARE(dialogs.questions, QStringList({question, question}));
     QCOMPARE(form.lastrun().outcome, RunOutcome::completed);
     QCOMPARE(dialogs.resultstexts.size(), 1);
-    QVERIFY(dialogs.resultstexts[0].contains("\n2 pi source\n"));
-}
-
-void RunTest::pointSourceAsTwoPi()
-{
-    RunState state;
-    state.flags.showabout = false;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
-    form.Point_source_radiobutton->click();
-    fillvalid(form);
-    form.Inputbox_r1->setText("0");
-    form.Inputbox_t1->setText("0");
-    form.twopiradiobutton->click();
-
-    dialogs.answers = {true};
-    form.EstimateButton->click();
-    QCOMPARE(dialogs.questions,
-             QStringList{"You are setting a point source as 2 pi.\nThey are normally modelled as 4 pi."});
-    QCOMPARE(dialogs.resultstexts.size(), 1);
-    QVERIFY(dialogs.resultstexts[0].contains("Point source\n2 pi source\n"));
+    QVERIFY(dialogs.resultstexts[0].contains(shown));
 }
 
 void RunTest::screenRunShowsResults()
 {
-    RunState state;
-    state.flags.showabout = false;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
     fillvalid(form, "150");
 
     form.EstimateButton->click();
@@ -232,10 +228,8 @@ void RunTest::screenRunWithRealDialogs()
 
 void RunTest::escapeAnsweredYesAborts()
 {
-    RunState state;
-    state.flags.showabout = false;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
     fillvalid(form, "1E6");
     dialogs.answers = {true};
     QString caption;
@@ -264,10 +258,8 @@ void RunTest::escapeAnsweredYesAborts()
 
 void RunTest::escapeAnsweredNoLetsItFinish()
 {
-    RunState state;
-    state.flags.showabout = false;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
     fillvalid(form, "30000");
     dialogs.answers = {false};
     DuringLoop escape(form, [&] { QTest::keyClick(&form, Qt::Key_Escape); });
@@ -284,10 +276,8 @@ void RunTest::escapeAnsweredNoLetsItFinish()
 
 void RunTest::inputDuringTheLoopIsSwallowed()
 {
-    RunState state;
-    state.flags.showabout = false;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
     form.show();
     fillvalid(form, "30000");
     form.Inputbox_c->setFocus();

@@ -56,9 +56,8 @@ private slots:
 
 void WindowTest::captionsAndStartState()
 {
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
 
     QCOMPARE(form.windowTitle(), QStringLiteral("Average Solid Angle Calculation "));
     const QList<std::pair<const char*, const char*>> labels = {
@@ -155,9 +154,8 @@ void WindowTest::choices()
     QFETCH(QStringList, enabled);
     QFETCH(QString, diagram);
 
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     for (const QString& f : allfields)
         editof(form, f)->setText(QStringLiteral("5"));
 
@@ -189,9 +187,8 @@ void WindowTest::choices()
 
 void WindowTest::pointThenCylinderKeepsZeros()
 {
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     form.Point_source_radiobutton->click();
     form.Cylindrical_source_radiobutton->click();
     QVERIFY(form.Inputbox_r1->isEnabled() && form.Inputbox_t1->isEnabled());
@@ -214,9 +211,8 @@ void WindowTest::pointThenCylinderKeepsZeros()
 
 void WindowTest::clearEmptiesFieldsOnly()
 {
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     form.cuboid_detector_radiobutton->click();
     for (const QString& f : allfields)
         editof(form, f)->setText("7");
@@ -245,9 +241,8 @@ void WindowTest::clearEmptiesFieldsOnly()
 
 void WindowTest::aboutOnceAtFirstActivationAndOnDemand()
 {
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     form.show();
     form.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&form));
@@ -277,9 +272,8 @@ void WindowTest::aboutOnceAtFirstActivationAndOnDemand()
 
 void WindowTest::radioButtonsDecideFlagsAgain()
 {
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     form.Point_source_radiobutton->click();
     form.Spherical_detector_radiobutton->click();
     form.twopiradiobutton->click();
@@ -301,9 +295,8 @@ void WindowTest::radioButtonsDecideFlagsAgain()
 
 void WindowTest::fieldsReadByTheScreenReader()
 {
-    RunState state;
-    ScriptedDialogs dialogs;
-    TForm1 form(state, &dialogs);
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
     const FieldSource& fields = form;
     form.Inputbox_h->setText(" 2.5");
     QCOMPARE(fields.text(Field::t2), std::string(" 2.5"));

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "ui/dialogs.h"
+#include "ui/form1.h"
 
 namespace korvex {
 
@@ -42,6 +43,24 @@ public:
     bool printsetup(QPrinter& printer) override;
 
     QStringList messagetexts() const;
+};
+
+// A window on scripted dialogs, with its run state. Tests bind the three
+// parts by name: auto& [state, dialogs, form] = window.
+template <class Form = TForm1>
+struct ScriptedWindow {
+    explicit ScriptedWindow(bool showabout = true) : form(about(state, showabout), &dialogs) {}
+
+    RunState state;
+    ScriptedDialogs dialogs;
+    Form form;
+
+private:
+    static RunState& about(RunState& s, bool show)
+    {
+        s.flags.showabout = show;
+        return s;
+    }
 };
 
 // Runs each step on the next modal widget that becomes active, in order.
