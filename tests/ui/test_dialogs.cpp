@@ -19,8 +19,10 @@ class DialogsTest : public QObject {
     Q_OBJECT
 private slots:
     void messageTitles();
-    void yesNoQuestion();
-    void yesCancelQuestion();
+    void questionButtons();
+    void questionAnswers_data();
+    void questionAnswers();
+    void resultsDialog_data();
     void resultsDialog();
     void longReportScrolls();
     void saveDialogAddsSuffixAndAsksNothing();
@@ -54,92 +56,124 @@ void DialogsTest::messageTitles()
     QVERIFY(wideenough);
 }
 
-void DialogsTest::yesNoQuestion()
+namespace {
+
+// Calls ask() while step answers the modal dialog it opens.
+template <class Ask>
+auto answered(ModalScript::Step step, Ask ask)
+{
+    ModalScript script({std::move(step)});
+    return ask();
+}
+
+ModalScript::Step press(Qt::Key key)
+{
+    return [key](QWidget* w) { QTest::keyClick(w, key); };
+}
+
+ModalScript::Step click(const QString& button)
+{
+    return [button](QWidget* w) { clickbutton(w, button); };
+}
+
+void closewindow(QWidget* w)
+{
+    w->close();
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(ModalScript::Step)
+
+void DialogsTest::questionButtons()
 {
     QWidget parent;
     QtDialogs dialogs(&parent);
     QString title;
-    QStringList buttons;
-    {
-        ModalScript script({[&](QWidget* w) {
+    QStringList yesno, yescancel;
+    QVERIFY(answered(
+        [&](QWidget* w) {
             title = w->windowTitle();
-            buttons = buttontexts(w);
+            yesno = buttontexts(w);
             QTest::keyClick(w, Qt::Key_Return);  // the default: Yes
-        }});
-        QVERIFY(dialogs.confirm(ConfirmKind::yesno, "Abort?"));
-    }
+        },
+        [&] { return dialogs.confirm(ConfirmKind::yesno, "Abort?"); }));
     QCOMPARE(title, QStringLiteral("Confirm"));
-    buttons.sort();
-    QCOMPARE(buttons, QStringList({"&No", "&Yes"}));
-    {
-        ModalScript script({[](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); }});
-        QVERIFY(!dialogs.confirm(ConfirmKind::yesno, "Abort?"));
-    }
-    {
-        ModalScript script({[](QWidget* w) { w->close(); }});
-        QVERIFY(!dialogs.confirm(ConfirmKind::yesno, "Abort?"));
-    }
-    {
-        ModalScript script({[](QWidget* w) { clickbutton(w, "&No"); }});
-        QVERIFY(!dialogs.confirm(ConfirmKind::yesno, "x file exists. Append?"));
-    }
+    yesno.sort();
+    QCOMPARE(yesno, QStringList({"&No", "&Yes"}));
+
+    QVERIFY(!answered(
+        [&](QWidget* w) {
+            yescancel = buttontexts(w);
+            QTest::keyClick(w, Qt::Key_Escape);
+        },
+        [&] { return dialogs.confirm(ConfirmKind::yescancel, "You are setting a thick source as 2 pi."); }));
+    yescancel.sort();
+    QCOMPARE(yescancel, QStringList({"&Yes", "Cancel"}));
 }
 
-void DialogsTest::yesCancelQuestion()
+void DialogsTest::questionAnswers_data()
 {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<ModalScript::Step>("answer");
+    QTest::addColumn<bool>("yes");
+    const int yesno = int(ConfirmKind::yesno), yescancel = int(ConfirmKind::yescancel);
+
+    QTest::newRow("yes/no, Return") << yesno << "Abort?" << press(Qt::Key_Return) << true;
+    QTest::newRow("yes/no, Escape") << yesno << "Abort?" << press(Qt::Key_Escape) << false;
+    QTest::newRow("yes/no, closed") << yesno << "Abort?" << ModalScript::Step(closewindow) << false;
+    QTest::newRow("yes/no, No") << yesno << "x file exists. Append?" << click("&No") << false;
+    QTest::newRow("yes/cancel, Escape") << yescancel << "You are setting a thick source as 2 pi."
+                                        << press(Qt::Key_Escape) << false;
+    QTest::newRow("yes/cancel, Enter") << yescancel << "OK?" << press(Qt::Key_Enter) << true;
+}
+
+void DialogsTest::questionAnswers()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    QFETCH(ModalScript::Step, answer);
+    QFETCH(bool, yes);
     QWidget parent;
     QtDialogs dialogs(&parent);
-    QStringList buttons;
-    {
-        ModalScript script({[&](QWidget* w) {
-            buttons = buttontexts(w);
-            QTest::keyClick(w, Qt::Key_Escape);
-        }});
-        QVERIFY(!dialogs.confirm(ConfirmKind::yescancel, "You are setting a thick source as 2 pi."));
-    }
-    buttons.sort();
-    QCOMPARE(buttons, QStringList({"&Yes", "Cancel"}));
-    {
-        ModalScript script({[](QWidget* w) { QTest::keyClick(w, Qt::Key_Enter); }});
-        QVERIFY(dialogs.confirm(ConfirmKind::yescancel, "OK?"));
-    }
+    QCOMPARE(answered(answer, [&] { return dialogs.confirm(ConfirmKind(kind), text); }), yes);
+}
+
+void DialogsTest::resultsDialog_data()
+{
+    QTest::addColumn<ModalScript::Step>("answer");
+    QTest::addColumn<int>("choice");
+
+    QTest::newRow("Return") << press(Qt::Key_Return) << int(ResultsChoice::save);
+    QTest::newRow("closed") << ModalScript::Step(closewindow) << int(ResultsChoice::closed);
+    QTest::newRow("Finish") << click("Finish") << int(ResultsChoice::finish);
+    // Escape does nothing; the dialog stays until a button is pressed.
+    QTest::newRow("Escape, then Print") << ModalScript::Step([](QWidget* w) {
+        QTest::keyClick(w, Qt::Key_Escape);
+        QVERIFY(w->isVisible());
+        clickbutton(w, "Print");
+    }) << int(ResultsChoice::print);
 }
 
 void DialogsTest::resultsDialog()
 {
+    QFETCH(ModalScript::Step, answer);
+    QFETCH(int, choice);
     QWidget parent;
     QtDialogs dialogs(&parent);
     QString title;
     QStringList buttons;
-    {
-        ModalScript script({[&](QWidget* w) {
+    const ResultsChoice chosen = answered(
+        [&](QWidget* w) {
             title = w->windowTitle();
             buttons = buttontexts(w);
-            QTest::keyClick(w, Qt::Key_Return);
-        }});
-        QCOMPARE(dialogs.results("No results\n\n"), ResultsChoice::save);
-    }
+            answer(w);
+        },
+        [&] { return dialogs.results("No results\n\n"); });
+    QCOMPARE(chosen, ResultsChoice(choice));
     QCOMPARE(title, QStringLiteral("Results"));
     QCOMPARE(buttons, QStringList({"Save", "Print", "Finish"}));
-    {
-        // Escape does nothing; the dialog stays until a button is pressed.
-        bool stayed = false;
-        ModalScript script({[&](QWidget* w) {
-            QTest::keyClick(w, Qt::Key_Escape);
-            stayed = w->isVisible();
-            clickbutton(w, "Print");
-        }});
-        QCOMPARE(dialogs.results("No results\n\n"), ResultsChoice::print);
-        QVERIFY(stayed);
-    }
-    {
-        ModalScript script({[](QWidget* w) { w->close(); }});
-        QCOMPARE(dialogs.results("No results\n\n"), ResultsChoice::closed);
-    }
-    {
-        ModalScript script({[](QWidget* w) { clickbutton(w, "Finish"); }});
-        QCOMPARE(dialogs.results("No results\n\n"), ResultsChoice::finish);
-    }
 }
 
 void DialogsTest::longReportScrolls()
