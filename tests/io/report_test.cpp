@@ -31,6 +31,9 @@ RunTallies counts(double emitted, double hits, double meanpath = 0) {
     return t;
 }
 
+// Every detector kind of size 1.
+const RunParameters unitdetectors{.r2 = 1, .a2 = 1, .b2 = 1, .t2 = 1};
+
 Report build(const RunParameters& prm, const GeometryFlags& f, const RunTallies& t,
              const ReportContext& ctx = {false, 0, "0"}) {
     Report r;
@@ -39,9 +42,7 @@ Report build(const RunParameters& prm, const GeometryFlags& f, const RunTallies&
 }
 
 TEST(Report, PointSourceOverSphereFromScreen) {
-    RunParameters prm;
-    prm.r2 = 5;
-    prm.c = 10;
+    const RunParameters prm{.r2 = 5, .c = 10};
     const GeometryFlags f = shapes(false, true, 's', false, false);
     const Report r = build(prm, f, counts(1e7, 1234567, 2.5), {false, 0, "12.35"});
     EXPECT_EQ(r.lastresults,
@@ -66,23 +67,13 @@ TEST(Report, PointSourceOverSphereFromScreen) {
 }
 
 TEST(Report, RotatedTwoPiDiscOverCylinderFromFile) {
-    RunParameters prm;
-    prm.r1 = 2.5;
-    prm.t1 = 1;
-    prm.r2 = 3;
-    prm.t2 = 5;
-    prm.d = 1;
-    prm.a3 = 1;
-    prm.c = 10;
-    prm.rotx = degtorad(30);
-    prm.rotz = degtorad(-45);
+    const RunParameters prm{.r1 = 2.5, .t1 = 1, .r2 = 3, .t2 = 5, .d = 1, .a3 = 1, .c = 10,
+                            .rotx = degtorad(30), .rotz = degtorad(-45)};
     GeometryFlags f = shapes(false, false, 'c', false, true);
     f.batchrun = true;
     f.rotated = true;
-    RunTallies t = counts(2000, 500, 3.25);
-    t.sidehits = 300;
-    t.tophits = 450;
-    t.bottomhits = 120;
+    const RunTallies t{.emitted = 2000, .hits = 500, .sidehits = 300, .tophits = 450,
+                       .bottomhits = 120, .meanpath = 3.25};
     const Report r = build(prm, f, t, {false, 3, "0.5"});
     EXPECT_EQ(r.lastresults,
               "Input data from file, dataset 3:\r\n"
@@ -112,23 +103,11 @@ TEST(Report, RotatedTwoPiDiscOverCylinderFromFile) {
 }
 
 TEST(Report, RectangleOverCuboidNamesTheFacePlanes) {
-    RunParameters prm;
-    prm.a1 = 2;
-    prm.b1 = 3;
-    prm.a2 = 4;
-    prm.b2 = 6;
-    prm.t2 = 2;
-    prm.a3 = -1.5;
-    prm.b3 = 0.25;
-    prm.c = 7;
+    const RunParameters prm{.a1 = 2, .b1 = 3, .a2 = 4, .b2 = 6, .t2 = 2, .a3 = -1.5, .b3 = 0.25, .c = 7};
     const GeometryFlags f = shapes(true, false, 'b', false, false);
-    RunTallies t = counts(150000, 12345, 0.75);
-    t.topfacehits = 9000;
-    t.bottomfacehits = 2000;
-    t.xplusfacehits = 500;
-    t.xminusfacehits = 400;
-    t.yplusfacehits = 300;
-    t.yminusfacehits = 145;
+    const RunTallies t{.emitted = 150000, .hits = 12345, .topfacehits = 9000, .bottomfacehits = 2000,
+                       .xplusfacehits = 500, .xminusfacehits = 400, .yplusfacehits = 300,
+                       .yminusfacehits = 145, .meanpath = 0.75};
     const Report r = build(prm, f, t, {false, 0, "3"});
     EXPECT_EQ(r.lastresults,
               "Input data from screen\r\n"
@@ -156,10 +135,7 @@ TEST(Report, RectangleOverCuboidNamesTheFacePlanes) {
 }
 
 TEST(Report, WindowsHaveNoWallOrPathLines) {
-    RunParameters prm;
-    prm.r2 = 3;
-    prm.a2 = 4;
-    prm.b2 = 6;
+    const RunParameters prm{.r2 = 3, .a2 = 4, .b2 = 6};
     const GeometryFlags disc = shapes(false, false, 'c', true, false);
     Report r = build(prm, disc, counts(1000, 100, 1));
     EXPECT_EQ(r.printlines[3], "Plane disc detector, radius r2 = 3");
@@ -178,60 +154,57 @@ TEST(Report, WindowsHaveNoWallOrPathLines) {
     for (int i = 12; i <= 15; ++i) EXPECT_EQ(r.printlines[i], "") << "line " << i + 1;
 }
 
-TEST(Report, SourceInsideWarningsAndWithheldCounts) {
-    RunParameters prm;
-    prm.r2 = 3;
-    prm.t2 = 2;
-    prm.a2 = 4;
-    prm.b2 = 6;
-    RunTallies t = counts(1000, 400, 1);
-    t.sourceinside = true;
-    t.sidehits = 5;
-    t.topfacehits = 7;
-    const std::string volume =
-        "\r\nWARNING. Part or all of the source is on or within the detector volume.";
+// A source on or in the detector: the warning takes line 9, right before the
+// emission count, and the wall or face counts are withheld.
+const RunParameters sizes{.r2 = 3, .a2 = 4, .b2 = 6, .t2 = 2};
+const RunTallies inside{.emitted = 1000, .hits = 400, .sidehits = 5, .topfacehits = 7,
+                        .sourceinside = true, .meanpath = 1};
+const std::string volumewarning =
+    "\r\nWARNING. Part or all of the source is on or within the detector volume.";
 
-    Report r = build(prm, shapes(false, false, 'c', false, false), t);
-    EXPECT_EQ(r.printlines[8], volume + "\r\n");
+TEST(Report, SourceInsideWarnings) {
+    const struct {
+        const char* name;
+        GeometryFlags flags;
+        bool aborted;
+        std::string line9;
+    } cases[] = {
+        {"cylinder", shapes(false, false, 'c', false, false), false, volumewarning + "\r\n"},
+        {"sphere", shapes(false, false, 's', false, false), false, volumewarning + "\r\n"},
+        // The cuboid's warning has no line break of its own: one "\r\n" follows it.
+        {"cuboid", shapes(true, false, 'b', false, false), false, volumewarning},
+        {"disc window", shapes(false, false, 'c', true, false), false,
+         "\r\nWARNING. Part or all the source is directly underneath the detector window.\r\n"},
+        // The warning replaces the aborted heading too.
+        {"aborted sphere", shapes(false, false, 's', false, false), true, volumewarning + "\r\n"},
+    };
+    for (const auto& c : cases) {
+        const Report r = build(sizes, c.flags, inside, {c.aborted, 0, "0"});
+        EXPECT_EQ(r.printlines[8], c.line9) << c.name;
+        EXPECT_NE(r.lastresults.find(c.line9 + "\r\nEmissions"), std::string::npos) << c.name;
+    }
+}
+
+TEST(Report, SourceInsideWithholdsWallCounts) {
+    Report r = build(sizes, shapes(false, false, 'c', false, false), inside);
     EXPECT_EQ(r.printlines[12], "Invalid geometry. Wall hits not given");
     EXPECT_EQ(r.printlines[13], "");
     EXPECT_EQ(r.printlines[14], "");
-    EXPECT_NE(r.lastresults.find(volume + "\r\n\r\nEmissions"), std::string::npos);
 
-    r = build(prm, shapes(false, false, 's', false, false), t);
-    EXPECT_EQ(r.printlines[8], volume + "\r\n");
-
-    // The cuboid's warning has no line break of its own: one "\r\n" follows it.
-    r = build(prm, shapes(true, false, 'b', false, false), t);
-    EXPECT_EQ(r.printlines[8], volume);
-    EXPECT_NE(r.lastresults.find(volume + "\r\nEmissions"), std::string::npos);
+    r = build(sizes, shapes(true, false, 'b', false, false), inside);
     for (int i = 12; i <= 14; ++i) EXPECT_EQ(r.printlines[i], "") << "line " << i + 1;
     EXPECT_EQ(r.printlines[15], "Mean path length through cuboid = 1.0000000 +/- 0.1274212");
-
-    r = build(prm, shapes(false, false, 'c', true, false), t);
-    EXPECT_EQ(r.printlines[8],
-              "\r\nWARNING. Part or all the source is directly underneath the detector window.\r\n");
-
-    // The warning replaces the aborted heading too.
-    r = build(prm, shapes(false, false, 's', false, false), t, {true, 0, "0"});
-    EXPECT_EQ(r.printlines[8], volume + "\r\n");
 }
 
 TEST(Report, AbortedHeading) {
-    RunParameters prm;
-    prm.r2 = 1;
-    const Report r = build(prm, shapes(false, false, 's', false, false), counts(30003, 3),
+    const Report r = build({.r2 = 1}, shapes(false, false, 's', false, false), counts(30003, 3),
                            {true, 0, "0"});
     EXPECT_EQ(r.printlines[8], "\r\nResults up to time when simulation aborted:");
     EXPECT_EQ(r.printlines[9], "Emissions from source = 30003 (3.0003E+4)");
 }
 
 TEST(Report, NoHitsGiveZeroStatisticsAndTheZeroPathLines) {
-    RunParameters prm;
-    prm.r2 = 1;
-    prm.t2 = 1;
-    prm.a2 = 1;
-    prm.b2 = 1;
+    const RunParameters prm = unitdetectors;
     const struct {
         char detector;
         const char* pathline;
@@ -250,9 +223,7 @@ TEST(Report, NoHitsGiveZeroStatisticsAndTheZeroPathLines) {
 }
 
 TEST(Report, EveryEmissionAHitHasZeroError) {
-    RunParameters prm;
-    prm.r2 = 10;
-    const Report r = build(prm, shapes(false, false, 's', false, false), counts(1000, 1000, 4));
+    const Report r = build({.r2 = 10}, shapes(false, false, 's', false, false), counts(1000, 1000, 4));
     EXPECT_EQ(r.printlines[15], "Mean path length through sphere = 4.0000000 +/- 0.0000000");
     EXPECT_EQ(r.printlines[16],
               "\r\nAverage solid angle = 12.5663706 +/- 0.0000000 steradians");
@@ -260,11 +231,7 @@ TEST(Report, EveryEmissionAHitHasZeroError) {
 }
 
 TEST(Report, NoEmissionsWritesNoNanOrInfinity) {
-    RunParameters prm;
-    prm.r2 = 1;
-    prm.t2 = 1;
-    prm.a2 = 1;
-    prm.b2 = 1;
+    const RunParameters prm = unitdetectors;
     for (char detector : {'s', 'b', 'c'}) {
         for (bool twopi : {false, true}) {
             const Report r = build(prm, shapes(false, false, detector, false, twopi), counts(0, 0));
@@ -277,9 +244,7 @@ TEST(Report, NoEmissionsWritesNoNanOrInfinity) {
 }
 
 TEST(Report, RotatedPointSourceShowsItsAngles) {
-    RunParameters prm;
-    prm.r2 = 1;
-    prm.roty = degtorad(90);
+    const RunParameters prm{.r2 = 1, .roty = degtorad(90)};
     GeometryFlags f = shapes(false, true, 's', false, false);
     f.rotated = true;
     const Report r = build(prm, f, counts(10, 1, 1));
@@ -289,9 +254,7 @@ TEST(Report, RotatedPointSourceShowsItsAngles) {
 }
 
 TEST(Report, ANewReportReplacesEveryLine) {
-    RunParameters prm;
-    prm.r2 = 1;
-    prm.t2 = 1;
+    const RunParameters prm{.r2 = 1, .t2 = 1};
     Report r;
     RunTallies t = counts(100, 10, 1);
     makereport(r, prm, shapes(false, false, 'c', false, false), t, {false, 0, "0"});
