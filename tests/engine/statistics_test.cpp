@@ -33,12 +33,7 @@ Estimate run(RunParameters prm, GeometryFlags flags, std::uint32_t seed, double 
 }
 
 GeometryFlags pointover(bool cyl, bool cub, bool sph) {
-    GeometryFlags f;
-    f.ptsrc = true;
-    f.cyldet = cyl;
-    f.cubdet = cub;
-    f.sphdet = sph;
-    return f;
+    return {.ptsrc = true, .cyldet = cyl, .cubdet = cub, .sphdet = sph};
 }
 
 double discangle(double h, double r) { return 2 * pi * (1 - h / std::sqrt(h * h + r * r)); }
@@ -47,49 +42,44 @@ double rectangle(double a, double b, double h) {
     return 4 * std::atan(a * b / (4 * h * std::sqrt(h * h + a * a / 4 + b * b / 4)));
 }
 
-}  // namespace
-
-TEST(Statistics, PointOnTheAxisOfADiscWindow) {
-    GeometryFlags f = pointover(true, false, false);
-    f.discwindow = true;
-    RunParameters p;
-    p.r2 = 1.5;
-    p.c = 2;
-    const Estimate e = run(p, f, 4357, 400000);
-    EXPECT_NEAR(e.omega, discangle(2, 1.5), e.error);
-
-    // 2 pi towards the window sees the same solid angle.
-    f.fourpisrc = false;
-    f.twopisrc = true;
-    const Estimate half = run(p, f, 1, 400000);
-    EXPECT_NEAR(half.omega, discangle(2, 1.5), half.error);
-
-    // Turned a quarter about Xs, half the window's rays leave the front face.
-    p.rotx = degtorad(90);
-    const Estimate side = run(p, f, 2, 400000);
-    EXPECT_NEAR(side.omega, discangle(2, 1.5) / 2, side.error);
+// A disc of radius r seen from the axis, averaged over heights c to c + t.
+double discfromline(double r, double c, double t) {
+    return 2 * pi * (1 - (std::sqrt((c + t) * (c + t) + r * r) - std::sqrt(c * c + r * r)) / t);
 }
 
-TEST(Statistics, ThickLineOnTheAxisOfADiscWindow) {
-    GeometryFlags f;  // a disc source of radius 0: every point on the axis
-    f.discwindow = true;
-    RunParameters p;
-    p.r2 = 1;
-    p.t1 = 2;
-    p.c = 0.5;
-    const double r = 1, c = 0.5, t1 = 2;
-    // The disc's angle averaged over heights c to c + t1.
-    const double exact =
-        2 * pi * (1 - (std::sqrt((c + t1) * (c + t1) + r * r) - std::sqrt(c * c + r * r)) / t1);
-    const Estimate e = run(p, f, 11, 400000);
-    EXPECT_NEAR(e.omega, exact, e.error);
+}  // namespace
+
+// Sources on the axis of a window, against the window's closed form.
+TEST(Statistics, WindowsSeenFromTheirAxis) {
+    const GeometryFlags pointdisc{.ptsrc = true, .discwindow = true};
+    const GeometryFlags halfpointdisc{.ptsrc = true, .twopisrc = true, .fourpisrc = false, .discwindow = true};
+    const struct {
+        const char* what;
+        GeometryFlags flags;
+        RunParameters prm;
+        std::uint32_t seed;
+        double exact;
+    } cases[] = {
+        {"point over a disc", pointdisc, {.r2 = 1.5, .c = 2}, 4357, discangle(2, 1.5)},
+        // 2 pi towards the window sees the same solid angle.
+        {"2 pi point over a disc", halfpointdisc, {.r2 = 1.5, .c = 2}, 1, discangle(2, 1.5)},
+        // Turned a quarter about Xs, half the window's rays leave the front face.
+        {"2 pi point turned a quarter", halfpointdisc, {.r2 = 1.5, .c = 2, .rotx = degtorad(90)}, 2,
+         discangle(2, 1.5) / 2},
+        // A disc source of radius 0: every point on the axis.
+        {"thick line over a disc", {.discwindow = true}, {.t1 = 2, .r2 = 1, .c = 0.5}, 11,
+         discfromline(1, 0.5, 2)},
+        {"point over a rectangle", {.ptsrc = true, .cyldet = false, .cubdet = true, .rectwindow = true},
+         {.a2 = 2, .b2 = 3, .c = 1.5}, 4357, rectangle(2, 3, 1.5)},
+    };
+    for (const auto& c : cases) {
+        const Estimate e = run(c.prm, c.flags, c.seed, 400000);
+        EXPECT_NEAR(e.omega, c.exact, e.error) << c.what;
+    }
 }
 
 TEST(Statistics, PointOutsideAndInsideASphere) {
-    RunParameters p;
-    p.r2 = 1;
-    p.d = p.a3 = 1.2;
-    p.c = 2.1;
+    RunParameters p{.r2 = 1, .d = 1.2, .a3 = 1.2, .c = 2.1};
     const double dist = std::hypot(1.2, 2.1);
     const Estimate out = run(p, pointover(false, false, true), 4357, 400000);
     EXPECT_NEAR(out.omega, 2 * pi * (1 - std::sqrt(1 - 1 / (dist * dist))), out.error);
@@ -106,24 +96,10 @@ TEST(Statistics, PointOutsideAndInsideASphere) {
     EXPECT_TRUE(in.t.sourceinside);
 }
 
-TEST(Statistics, PointAboveTheCentreOfARectangularWindow) {
-    GeometryFlags f = pointover(false, true, false);
-    f.rectwindow = true;
-    RunParameters p;
-    p.a2 = 2;
-    p.b2 = 3;
-    p.c = 1.5;
-    const Estimate e = run(p, f, 4357, 400000);
-    EXPECT_NEAR(e.omega, rectangle(2, 3, 1.5), e.error);
-}
-
 // Seen from its axis, a cylinder shows its top end and a cuboid its top
 // face: every counted ray enters there and leaves through another surface.
 TEST(Statistics, CylinderAndCuboidAlongTheirAxis) {
-    RunParameters p;
-    p.r2 = 1;
-    p.t2 = 3;
-    p.c = 4;
+    RunParameters p{.r2 = 1, .t2 = 3, .c = 4};
     const Estimate cyl = run(p, pointover(true, false, false), 4357, 400000);
     EXPECT_NEAR(cyl.omega, discangle(4, 1), cyl.error);
     EXPECT_EQ(cyl.t.tophits, cyl.t.hits);
@@ -142,16 +118,9 @@ TEST(Statistics, CylinderAndCuboidAlongTheirAxis) {
 // Extended, thick, rotated sources wholly outside the detector: every counted
 // emission enters once and leaves once.
 TEST(Statistics, WallAndFaceCountsAreTwiceTheHits) {
-    GeometryFlags cyl;
-    RunParameters p;
-    p.r1 = 0.8;
-    p.t1 = 0.3;
-    p.r2 = 1;
-    p.t2 = 2;
-    p.a3 = 1.5;
-    p.c = 1;
-    p.rotx = degtorad(30);
-    p.roty = degtorad(-20);
+    const GeometryFlags cyl;
+    const RunParameters p{.r1 = 0.8, .t1 = 0.3, .r2 = 1, .t2 = 2, .a3 = 1.5, .c = 1,
+                    .rotx = degtorad(30), .roty = degtorad(-20)};
     const Estimate c = run(p, cyl, 77, 300000);
     EXPECT_GT(c.t.hits, 10000);
     EXPECT_GT(c.t.sidehits, 0);
@@ -160,20 +129,11 @@ TEST(Statistics, WallAndFaceCountsAreTwiceTheHits) {
     EXPECT_EQ(c.t.sidehits + c.t.tophits + c.t.bottomhits, 2 * c.t.hits);
     EXPECT_FALSE(c.t.sourceinside);
 
-    GeometryFlags cub;
-    cub.cylsrc = false;
-    cub.cubsrc = true;
-    cub.cyldet = false;
-    cub.cubdet = true;
-    p.a1 = 1;
-    p.b1 = 0.5;
-    p.a2 = 2;
-    p.b2 = 1.5;
-    p.a3 = 0.7;
-    p.b3 = -1.8;
-    p.c = 0.2;
-    p.rotz = degtorad(75);
-    const Estimate b = run(p, cub, 78, 300000);
+    const GeometryFlags cub{.cylsrc = false, .cubsrc = true, .cyldet = false, .cubdet = true};
+    const RunParameters q{.r1 = 0.8, .a1 = 1, .b1 = 0.5, .t1 = 0.3, .r2 = 1, .a2 = 2, .b2 = 1.5, .t2 = 2,
+                          .a3 = 0.7, .b3 = -1.8, .c = 0.2, .rotx = degtorad(30), .roty = degtorad(-20),
+                          .rotz = degtorad(75)};
+    const Estimate b = run(q, cub, 78, 300000);
     const RunTallies& t = b.t;
     EXPECT_GT(t.hits, 10000);
     EXPECT_EQ(t.topfacehits + t.bottomfacehits + t.xplusfacehits + t.xminusfacehits +
