@@ -58,33 +58,18 @@ std::vector<Case> allcases() {
                 const bool twopi = variant & 1, rotated = variant & 2, thick = variant & 4;
                 if (s == 2 && thick && rotated) continue;
                 Case c;
-                GeometryFlags& f = c.flags;
-                RunParameters& p = c.prm;
-                f.cylsrc = s != 1;
-                f.cubsrc = s == 1;
-                f.ptsrc = s == 2;
-                f.cyldet = d == 2 || d == 3;
-                f.cubdet = d == 0 || d == 1;
-                f.sphdet = d == 4;
-                f.discwindow = d == 2;
-                f.rectwindow = d == 1;
-                f.twopisrc = twopi;
-                f.fourpisrc = !twopi;
-                p.r1 = 0.7;
-                p.a1 = 1.2;
-                p.b1 = 0.6;
-                p.t1 = thick ? 0.4 : 0;
-                p.r2 = 1;
-                p.a2 = 1.6;
-                p.b2 = 1.1;
-                p.t2 = (d == 1 || d == 2) ? 0 : 0.9;
-                p.a3 = 0.35;
-                p.b3 = -0.2;
-                p.c = (variant & 1) ? 0.8 : 0.3;  // some sources reach into the detector
+                c.flags = {.cylsrc = s != 1, .cubsrc = s == 1, .ptsrc = s == 2,
+                           .cyldet = d == 2 || d == 3, .cubdet = d == 0 || d == 1, .sphdet = d == 4,
+                           .twopisrc = twopi, .fourpisrc = !twopi,
+                           .discwindow = d == 2, .rectwindow = d == 1};
+                c.prm = {.r1 = 0.7, .a1 = 1.2, .b1 = 0.6, .t1 = thick ? 0.4 : 0,
+                         .r2 = 1, .a2 = 1.6, .b2 = 1.1, .t2 = (d == 1 || d == 2) ? 0 : 0.9,
+                         .a3 = 0.35, .b3 = -0.2,
+                         .c = (variant & 1) ? 0.8 : 0.3};  // some sources reach into the detector
                 if (rotated) {
-                    p.rotx = degtorad(35);
-                    p.roty = degtorad(-70);
-                    p.rotz = degtorad(200);
+                    c.prm.rotx = degtorad(35);
+                    c.prm.roty = degtorad(-70);
+                    c.prm.rotz = degtorad(200);
                 }
                 c.name = std::string(sources[s]) + "/" + detectors[d] + (twopi ? "/2pi" : "/4pi") +
                          (rotated ? "/rotated" : "") + (thick ? "/thick" : "");
@@ -95,18 +80,7 @@ std::vector<Case> allcases() {
 
 void expectsametallies(const RunTallies& a, const RunTallies& b, bool exactpath,
                        const std::string& what) {
-    EXPECT_EQ(a.emitted, b.emitted) << what;
-    EXPECT_EQ(a.hits, b.hits) << what;
-    EXPECT_EQ(a.sidehits, b.sidehits) << what;
-    EXPECT_EQ(a.tophits, b.tophits) << what;
-    EXPECT_EQ(a.bottomhits, b.bottomhits) << what;
-    EXPECT_EQ(a.topfacehits, b.topfacehits) << what;
-    EXPECT_EQ(a.bottomfacehits, b.bottomfacehits) << what;
-    EXPECT_EQ(a.xplusfacehits, b.xplusfacehits) << what;
-    EXPECT_EQ(a.xminusfacehits, b.xminusfacehits) << what;
-    EXPECT_EQ(a.yplusfacehits, b.yplusfacehits) << what;
-    EXPECT_EQ(a.yminusfacehits, b.yminusfacehits) << what;
-    EXPECT_EQ(a.sourceinside, b.sourceinside) << what;
+    korvex::testing::expectsamecounts(a, b, what);
     if (exactpath) {
         EXPECT_EQ(a.pathsum, b.pathsum) << what;
     } else {
@@ -181,9 +155,8 @@ TEST(FastPath, BlockSamplerMatchesTheSampler) {
 // The angle 2 pi u of the block sampler is the extended product rounded once,
 // also for the values where a plain double product would differ.
 TEST(FastPath, BlockAnglesUseTheExtendedProduct) {
-    GeometryFlags f;
-    f.ptsrc = true;
-    RunParameters prm;
+    const GeometryFlags f{.ptsrc = true};
+    const RunParameters prm;
     const Frame frame = makeframe(prm, false);
     const SampleSetup setup = makesetup(prm, f, frame);
     ASSERT_EQ(setup.draws, 2);
@@ -246,10 +219,16 @@ TEST(FastPath, BlockDetectorsDecideLikeTheTests) {
     for (Isa isa : supported()) {
         for (const Case& c : allcases()) {
             if (c.prm.rotx != 0 || c.flags.twopisrc) continue;
+            // The sizes the edge rays were drawn for: each meets the detector
+            // at its rims, edges or surface.
             RunParameters prm = c.prm;
-            prm.r2 = prm.a2 = prm.b2 = prm.t2 == 0 ? 1 : 2;  // the edge rays' sizes
-            prm.a2 = prm.b2 = 2;
-            prm.t2 = prm.t2 == 0 ? 0 : 2;
+            switch (detectorkind(c.flags)) {
+                case DetectorKind::cuboid: prm.a2 = 2, prm.b2 = 2, prm.t2 = 1; break;
+                case DetectorKind::rectwindow: prm.a2 = 2, prm.b2 = 4; break;
+                case DetectorKind::discwindow: prm.r2 = 1; break;
+                case DetectorKind::cylinder: prm.r2 = 1, prm.t2 = 2; break;
+                case DetectorKind::sphere: prm.r2 = 1; break;
+            }
             const int kind = static_cast<int>(detectorkind(c.flags));
             auto gen = mtcreate(99);
             const Frame frame = makeframe(prm, false);
@@ -311,13 +290,8 @@ TEST(FastPath, WholeLoopsGiveTheSameTallies) {
 
 // Blocks end exactly at the progress steps, the polls and an abort.
 TEST(FastPath, HostSeesTheSameCounts) {
-    GeometryFlags f;
-    f.cyldet = false;
-    f.sphdet = true;
-    RunParameters prm;
-    prm.r1 = 1;
-    prm.r2 = 2;
-    prm.c = 2.5;
+    const GeometryFlags f{.cyldet = false, .sphdet = true};
+    const RunParameters prm{.r1 = 1, .r2 = 2, .c = 2.5};
     for (Isa isa : supported()) {
         for (double emissions : {1.0, 2.5, 150.0, 129.0, 1000.0, 25000.0, 100000.0}) {
             for (int abortat : {0, 2}) {

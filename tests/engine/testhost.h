@@ -1,7 +1,11 @@
-// A LoopHost for tests: records the emission counts at which the loop
-// reported progress and polled, and answers "abort" at a chosen poll.
+// Helpers of the engine tests: a LoopHost that records the emission counts at
+// which the loop reported progress and polled, and answers "abort" at a chosen
+// poll; and a comparison of two tallies.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <string>
 #include <vector>
 
 #include "engine/run.h"
@@ -23,5 +27,22 @@ public:
 private:
     int abortatpoll_;
 };
+
+// Every count and the inside flag of two tallies agree. The path sum is left
+// to the caller: how close it must come depends on the test.
+inline void expectsamecounts(const RunTallies& got, const RunTallies& want, const std::string& what) {
+    EXPECT_EQ(got.emitted, want.emitted) << what;
+    EXPECT_EQ(got.hits, want.hits) << what;
+    EXPECT_EQ(got.sidehits, want.sidehits) << what;
+    EXPECT_EQ(got.tophits, want.tophits) << what;
+    EXPECT_EQ(got.bottomhits, want.bottomhits) << what;
+    EXPECT_EQ(got.topfacehits, want.topfacehits) << what;
+    EXPECT_EQ(got.bottomfacehits, want.bottomfacehits) << what;
+    EXPECT_EQ(got.xplusfacehits, want.xplusfacehits) << what;
+    EXPECT_EQ(got.xminusfacehits, want.xminusfacehits) << what;
+    EXPECT_EQ(got.yplusfacehits, want.yplusfacehits) << what;
+    EXPECT_EQ(got.yminusfacehits, want.yminusfacehits) << what;
+    EXPECT_EQ(got.sourceinside, want.sourceinside) << what;
+}
 
 }  // namespace korvex::testing
