@@ -159,64 +159,75 @@ TEST(ReadDataset, LastDatasetWithoutStarAndTrailingComments) {
     }
 }
 
+// The example dataset with one value replaced, or cut short or lengthened to
+// count values.
+std::vector<std::string> withvalue(int index, const std::string& value) {
+    std::vector<std::string> v = discovercylinder();
+    v[index] = value;
+    return v;
+}
+
+std::vector<std::string> withcount(size_t count) {
+    std::vector<std::string> v = discovercylinder();
+    for (int extra = 23; v.size() < count; ++extra) v.push_back("extra value " + std::to_string(extra));
+    v.resize(count);
+    return v;
+}
+
+// A dataset that cannot be read gives the reason and no emissions, leaves the
+// 2 pi flags as they were, and reading goes on with the next dataset.
+TEST(ReadDataset, UnreadableDatasetsAreSkipped) {
+    TempDir dir;
+    const struct {
+        std::vector<std::string> values;
+        std::string error;
+    } cases[] = {
+        {withvalue(11, "abc"), "'abc' is not a valid floating point value"},
+        // Digit grouping and a comma are not numbers either.
+        {withvalue(20, "10,000"), "'10,000' is not a valid floating point value"},
+        {withcount(10), "'' is not a valid floating point value"},
+        // Lacking only the 2 pi flag: a problem, not a silent 4 pi run.
+        {withcount(21), "Value 22 (2 pi source, true or false) is missing"},
+        {withcount(25), "More than 23 values before '*'"},
+    };
+    for (const auto& c : cases) {
+        Reader r(dir.write("data.txt", lines(c.values) + lines(discovercylinder())));
+        r.flags.twopisrc = true;
+        r.flags.fourpisrc = false;
+        r.next();
+        EXPECT_FALSE(r.flags.dataerror) << c.error;
+        EXPECT_EQ(r.batch.readerror, c.error);
+        EXPECT_EQ(r.prm.emissions, 0) << c.error;
+        EXPECT_TRUE(r.flags.twopisrc) << c.error;
+        EXPECT_TRUE(r.batch.moredata) << c.error;
+
+        r.next();  // the next dataset starts after the refused one's "*"
+        EXPECT_EQ(r.batch.readerror, "") << c.error;
+        EXPECT_EQ(r.prm.r2, 3) << c.error;
+        EXPECT_FALSE(r.batch.moredata) << c.error;
+    }
+}
+
 TEST(ReadDataset, ValueThatIsNotANumberStopsTheConversion) {
     TempDir dir;
-    std::vector<std::string> v = discovercylinder();
-    v[11] = "abc";  // r2
-    Reader r(dir.write("data.txt", lines(v) + lines(discovercylinder())));
-    r.flags.twopisrc = true;
-    r.flags.fourpisrc = false;
+    Reader r(dir.write("data.txt", lines(withvalue(11, "abc"))));  // r2
     r.next();
-    EXPECT_FALSE(r.flags.dataerror);
-    EXPECT_EQ(r.batch.readerror, "'abc' is not a valid floating point value");
-    EXPECT_EQ(r.prm.emissions, 0);
     EXPECT_EQ(r.prm.r1, 2.5);  // read before it
     EXPECT_EQ(r.prm.t2, 0);    // never read
     EXPECT_EQ(r.prm.c, 0);
-    EXPECT_TRUE(r.flags.twopisrc);  // the 2 pi flags keep their state
-    EXPECT_TRUE(r.batch.moredata);
-
-    r.next();  // reading goes on with the next dataset
-    EXPECT_EQ(r.batch.readerror, "");
-    EXPECT_EQ(r.prm.r2, 3);
-
-    // Digit grouping and a comma are not numbers either.
-    v = discovercylinder();
-    v[20] = "10,000";
-    Reader g(dir.write("grouped.txt", lines(v)));
-    g.next();
-    EXPECT_EQ(g.batch.readerror, "'10,000' is not a valid floating point value");
 }
 
-TEST(ReadDataset, ShortDatasetsClosedByStar) {
+TEST(ReadDataset, A23rdValueIsIgnored) {
     TempDir dir;
-    std::vector<std::string> v = discovercylinder();
-    v.resize(10);
-    Reader r(dir.write("short.txt", lines(v) + lines(discovercylinder())));
-    r.next();
-    EXPECT_EQ(r.batch.readerror, "'' is not a valid floating point value");
-    EXPECT_EQ(r.prm.emissions, 0);
-
-    // Lacking only the 2 pi flag: a problem, not a silent 4 pi run.
-    v = discovercylinder();
-    v.resize(21);
-    Reader s(dir.write("no22.txt", lines(v) + lines(discovercylinder())));
-    s.flags.twopisrc = true;
-    s.flags.fourpisrc = false;
-    s.next();
-    EXPECT_EQ(s.batch.readerror, "Value 22 (2 pi source, true or false) is missing");
-    EXPECT_EQ(s.prm.emissions, 0);
-    EXPECT_TRUE(s.flags.twopisrc);
-    EXPECT_TRUE(s.batch.moredata);
-    s.next();
-    EXPECT_EQ(s.batch.readerror, "");
+    Reader ok(dir.write("23.txt", lines(withcount(23))));
+    ok.next();
+    EXPECT_EQ(ok.batch.readerror, "");
+    EXPECT_EQ(ok.prm.emissions, 1e7);
 }
 
 TEST(ReadDataset, FileEndingInsideADatasetNamesTheCount) {
     TempDir dir;
-    std::vector<std::string> v = discovercylinder();
-    v.resize(7);
-    Reader r(dir.write("cut.txt", lines(discovercylinder()) + lines(v, "/ cut short\n")));
+    Reader r(dir.write("cut.txt", lines(discovercylinder()) + lines(withcount(7), "/ cut short\n")));
     r.next();
     EXPECT_EQ(r.batch.readerror, "");
     r.next();
@@ -228,28 +239,6 @@ TEST(ReadDataset, FileEndingInsideADatasetNamesTheCount) {
     Reader one(dir.write("one.txt", "true\n"));
     one.next();
     EXPECT_EQ(one.batch.readerror, "The data file ends after 1 value of a dataset; 22 are needed");
-}
-
-TEST(ReadDataset, MoreThan23ValuesAreRefused) {
-    TempDir dir;
-    std::vector<std::string> v = discovercylinder();
-    v.push_back("23rd, ignored");
-    Reader ok(dir.write("23.txt", lines(v)));
-    ok.next();
-    EXPECT_EQ(ok.batch.readerror, "");
-    EXPECT_EQ(ok.prm.emissions, 1e7);
-
-    v.push_back("24th");
-    v.push_back("25th");
-    Reader r(dir.write("25.txt", lines(v) + lines(discovercylinder())));
-    r.next();
-    EXPECT_EQ(r.batch.readerror, "More than 23 values before '*'");
-    EXPECT_EQ(r.prm.emissions, 0);
-    EXPECT_TRUE(r.batch.moredata);
-    r.next();  // the next dataset starts after the refused one's "*"
-    EXPECT_EQ(r.batch.readerror, "");
-    EXPECT_EQ(r.prm.r2, 3);
-    EXPECT_FALSE(r.batch.moredata);
 }
 
 TEST(ReadDataset, DerivedFlags) {
