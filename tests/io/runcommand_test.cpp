@@ -189,28 +189,29 @@ TEST(BatchRun, OneGeneratorPerCommandRepeatsForTheSameSeed) {
     EXPECT_NE(m1[1].str(), m2[1].str());
 }
 
+// Cancel at the opening prompt, or in either file dialog: the steps after
+// it are not taken, nothing is read or written, and the window is restored.
 TEST(BatchRun, CancelledOpeningStepsReadAndWriteNothing) {
-    {
+    const struct {
+        const char* step;
+        std::function<void(ScriptHost&)> cancel;
+        int datafileasked, resultsfileasked;
+    } cases[] = {
+        {"opening prompt", [](ScriptHost& h) { h.answers = {false}; }, 0, 0},
+        {"data file", [](ScriptHost& h) { h.datafile.reset(); }, 1, 0},
+        {"results file", [](ScriptHost& h) { h.resultsfile.reset(); }, 1, 1},
+    };
+    for (const auto& c : cases) {
         Batch b(dataset());
-        b.host.answers = {false};
-        EXPECT_EQ(b.run().outcome, RunOutcome::cancelled);
-        EXPECT_EQ(b.host.datafileasked, 0);
-        EXPECT_TRUE(b.host.messages.empty());
-        EXPECT_EQ(b.host.finished, 1);
-        EXPECT_FALSE(b.state.flags.batchrun);
-    }
-    {
-        Batch b(dataset());
-        b.host.datafile.reset();
-        EXPECT_EQ(b.run().outcome, RunOutcome::cancelled);
-        EXPECT_EQ(b.host.resultsfileasked, 0);
-    }
-    {
-        Batch b(dataset());
-        b.host.resultsfile.reset();
-        EXPECT_EQ(b.run().outcome, RunOutcome::cancelled);
-        EXPECT_TRUE(b.host.captions.empty());
-        EXPECT_TRUE(b.host.messages.empty());
+        c.cancel(b.host);
+        EXPECT_EQ(b.run().outcome, RunOutcome::cancelled) << c.step;
+        EXPECT_EQ(b.host.datafileasked, c.datafileasked) << c.step;
+        EXPECT_EQ(b.host.resultsfileasked, c.resultsfileasked) << c.step;
+        EXPECT_TRUE(b.host.captions.empty()) << c.step;
+        EXPECT_TRUE(b.host.messages.empty()) << c.step;
+        EXPECT_FALSE(std::filesystem::exists(b.results)) << c.step;
+        EXPECT_EQ(b.host.finished, 1) << c.step;
+        EXPECT_FALSE(b.state.flags.batchrun) << c.step;
     }
 }
 
@@ -376,37 +377,39 @@ TEST(ScreenRun, ShowsTheReport) {
     ASSERT_NE(state.generator, nullptr);
 }
 
+// Input refused before or by the run: no report, one message, and the last
+// results stay as they were.
 TEST(ScreenRun, RejectedInputRunsNothing) {
-    ScriptHost host;
-    host.texts = {{Field::r1, "1"}, {Field::r2, "x"}};
-    RunState state;
-    EXPECT_EQ(runcommand(state, host, false, 1).outcome, RunOutcome::rejected);
-    EXPECT_TRUE(host.captions.empty());
-    EXPECT_TRUE(host.shown.empty());
-    EXPECT_EQ(state.report.lastresults, "No results");
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].second, "Invalid data in caption");
-    EXPECT_EQ(host.finished, 1);
-
-    // A count the loop could never finish is refused before it starts.
-    ScriptHost big;
-    big.texts = {{Field::r1, "1"}, {Field::r2, "3"}, {Field::t2, "5"}, {Field::emissions, "1E300"}};
-    EXPECT_EQ(runcommand(state, big, false, 1).outcome, RunOutcome::rejected);
-    EXPECT_TRUE(big.captions.empty());
-    ASSERT_EQ(big.messages.size(), 1u);
-    EXPECT_EQ(big.messages[0].second, "Invalid value for number of emissions");
-
-    // Path lengths that overflow are not shown as a report.
-    ScriptHost huge;
-    huge.texts = {{Field::r1, "1"}, {Field::r2, "1E200"}, {Field::emissions, "100"}};
-    state.flags.cyldet = false;
-    state.flags.sphdet = true;
-    EXPECT_EQ(runcommand(state, huge, false, 1).outcome, RunOutcome::rejected);
-    EXPECT_EQ(huge.captions.size(), 1u);
-    EXPECT_TRUE(huge.shown.empty());
-    ASSERT_EQ(huge.messages.size(), 1u);
-    EXPECT_EQ(huge.messages[0].second, "Dimensions too large: the path lengths overflow");
-    EXPECT_EQ(state.report.lastresults, "No results");
+    const struct {
+        const char* what;
+        std::map<Field, std::string> texts;
+        bool sphere;
+        std::string message;
+        std::size_t loops;
+    } cases[] = {
+        {"a field that is not a number", {{Field::r1, "1"}, {Field::r2, "x"}}, false,
+         "Invalid data in caption", 0},
+        // A count the loop could never finish is refused before it starts.
+        {"an endless count", {{Field::r1, "1"}, {Field::r2, "3"}, {Field::t2, "5"}, {Field::emissions, "1E300"}},
+         false, "Invalid value for number of emissions", 0},
+        // Path lengths that overflow are not shown as a report.
+        {"overflowing paths", {{Field::r1, "1"}, {Field::r2, "1E200"}, {Field::emissions, "100"}}, true,
+         "Dimensions too large: the path lengths overflow", 1},
+    };
+    for (const auto& c : cases) {
+        ScriptHost host;
+        host.texts = c.texts;
+        RunState state;
+        state.flags.cyldet = !c.sphere;
+        state.flags.sphdet = c.sphere;
+        EXPECT_EQ(runcommand(state, host, false, 1).outcome, RunOutcome::rejected) << c.what;
+        EXPECT_EQ(host.captions.size(), c.loops) << c.what;
+        EXPECT_TRUE(host.shown.empty()) << c.what;
+        EXPECT_EQ(state.report.lastresults, "No results") << c.what;
+        ASSERT_EQ(host.messages.size(), 1u) << c.what;
+        EXPECT_EQ(host.messages[0].second, c.message) << c.what;
+        EXPECT_EQ(host.finished, 1) << c.what;
+    }
 }
 
 }  // namespace
