@@ -99,11 +99,7 @@ inline void testcuboid(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t) 
         t.sourceinside = true;
         return;
     }
-    if (firstahead != secondahead) {
-        t.hits += 1;
-        t.sourceinside = true;
-        t.pathsum += firstahead ? distance(p, c.first) : distance(p, c.second);
-    }
+    if (firstahead != secondahead) countfrominside(t, firstahead, c.first, c.second, p);
 }
 
 // Counts rays entering the rectangle from above; notes a start underneath it.

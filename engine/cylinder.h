@@ -89,9 +89,7 @@ inline void testcylinder(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t
         if (valid[1]) t.sidehits += 1;
         t.pathsum += distance(f, g);
     } else if (ff != fg) {
-        t.hits += 1;
-        t.sourceinside = true;
-        t.pathsum += ff ? distance(f, p) : distance(g, p);
+        countfrominside(t, ff, f, g, p);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "engine/geometry.h"
+#include "engine/tallies.h"
 
 namespace korvex {
 
@@ -25,6 +26,15 @@ inline bool ahead(Vec3 n, Vec3 x, Vec3 p) {
 inline double distance(Vec3 a, Vec3 b) {
     const double dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
     return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
+// The outcome shared by the volume detectors when exactly one crossing lies
+// ahead: the emission starts inside (or on the surface heading in) and is
+// counted with the distance from its start to where it leaves.
+inline void countfrominside(RunTallies& t, bool firstahead, Vec3 first, Vec3 second, Vec3 p) {
+    t.hits += 1;
+    t.sourceinside = true;
+    t.pathsum += firstahead ? distance(first, p) : distance(second, p);
 }
 
 }  // namespace korvex

@@ -39,9 +39,7 @@ inline void testsphere(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t) 
         t.hits += 1;
         t.pathsum += distance(f, g);
     } else if (ff != fg) {
-        t.hits += 1;
-        t.sourceinside = true;
-        t.pathsum += ff ? distance(f, p) : distance(g, p);
+        countfrominside(t, ff, f, g, p);
     }
 }
 

@@ -23,10 +23,11 @@ bool ScriptedDialogs::confirm(ConfirmKind, const QString& text)
 
 static std::optional<QString> next(std::deque<std::optional<QString>>& queue)
 {
-    if (queue.empty())
-        return std::nullopt;
-    auto name = queue.front();
-    queue.pop_front();
+    std::optional<QString> name;
+    if (!queue.empty()) {
+        name.swap(queue.front());
+        queue.pop_front();
+    }
     return name;
 }
 
