@@ -51,6 +51,48 @@ int blocklength(double emitted, double emissions, double stepcount, double steps
     return len;
 }
 
+// Draw j of emission i, the generator's words in their usual order, spread
+// into one array per draw. Every lane of the block is filled (those past the
+// block's emissions from stale words, never tallied), so the loops have a
+// fixed length and a known stride and vectorise.
+template <int K>
+void spreadbase(Block& b) {
+    for (int j = 0; j < K; ++j)
+        for (int i = 0; i < blocksize; ++i)
+            b.u[j][i] = static_cast<double>(b.raw[i * K + j]) * realscale;
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+template <int K>
+__attribute__((target("avx2"))) void spreadavx2(Block& b) {
+    for (int j = 0; j < K; ++j)
+        for (int i = 0; i < blocksize; ++i)
+            b.u[j][i] = static_cast<double>(b.raw[i * K + j]) * realscale;
+}
+#endif
+
+using Spread = void (*)(Block& b);
+
+Spread spreadfor(int draws, Isa isa) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (isa != Isa::base) {
+        switch (draws) {
+            case 2: return spreadavx2<2>;
+            case 3: return spreadavx2<3>;
+            case 4: return spreadavx2<4>;
+            default: return spreadavx2<5>;
+        }
+    }
+#endif
+    (void)isa;
+    switch (draws) {
+        case 2: return spreadbase<2>;
+        case 3: return spreadbase<3>;
+        case 4: return spreadbase<4>;
+        default: return spreadbase<5>;
+    }
+}
+
 }  // namespace
 
 bool blockemissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
@@ -65,14 +107,14 @@ bool blockemissionloop(RunParameters& prm, const GeometryFlags& flags, const Fra
     const auto block = std::make_unique<Block>();
     Block& b = *block;
     const int k = setup.draws;
+    const Spread spread = spreadfor(k, isa);
 
     Checkpoints cp(prm.emissions);
     bool aborted = false;
     for (;;) {
         const int n = blocklength(t.emitted, prm.emissions, cp.stepcount, cp.stepsize, cp.pollcount);
         mtfill(gen, b.raw, n * k);
-        for (int j = 0; j < k; ++j)
-            for (int i = 0; i < n; ++i) b.u[j][i] = static_cast<double>(b.raw[i * k + j]) * realscale;
+        spread(b);
         sample(b, setup);
         detect(b, prm);
         tally(b, n, t);
