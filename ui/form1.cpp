@@ -65,21 +65,6 @@ QPlainTextEdit* newnote(const char* name, const QString& text)
     return m;
 }
 
-// A grid of caption / edit rows.
-QGridLayout* fieldgrid(std::initializer_list<std::pair<QLabel*, QLineEdit*>> rows)
-{
-    auto* grid = new QGridLayout;
-    int r = 0;
-    for (auto [label, edit] : rows) {
-        grid->addWidget(label, r, 0);
-        grid->addWidget(edit, r, 1);
-        ++r;
-    }
-    grid->setColumnStretch(2, 1);
-    grid->setRowStretch(r, 1);
-    return grid;
-}
-
 }  // namespace
 
 TForm1::TForm1(RunState& state, Dialogs* dialogs, QWidget* parent)
@@ -229,77 +214,61 @@ void TForm1::buildcontrols()
     ListBox1->hide();
 }
 
+// A tab of four labelled fields beside an optional note; the fields listed
+// as off start disabled, as the start-up choices want them.
+QWidget* TForm1::buildfieldtab(QWidget*& tab, const char* name, std::initializer_list<FieldSpec> fields,
+                               QPlainTextEdit* note)
+{
+    tab = named(new QWidget, name);
+    auto* grid = new QGridLayout;
+    int row = 0;
+    for (const FieldSpec& f : fields) {
+        *f.edit = newedit(f.editname);
+        *f.label = newlabel(f.labelname, f.caption, *f.edit);
+        seton(*f.label, *f.edit, f.on);
+        grid->addWidget(*f.label, row, 0);
+        grid->addWidget(*f.edit, row, 1);
+        ++row;
+    }
+    grid->setColumnStretch(2, 1);
+    grid->setRowStretch(row, 1);
+    auto* layout = new QHBoxLayout(tab);
+    layout->addLayout(grid, note ? 0 : 1);
+    if (note)
+        layout->addWidget(note, 1);
+    return tab;
+}
+
 QWidget* TForm1::buildsourcetab()
 {
-    Source = named(new QWidget, "Source");
-    Inputbox_r1 = newedit("Inputbox_r1");
-    Inputbox_a1 = newedit("Inputbox_a1");
-    Inputbox_b1 = newedit("Inputbox_b1");
-    Inputbox_t1 = newedit("Inputbox_t1");
-    Label_r1 = newlabel("Label_r1", "source radius, r1", Inputbox_r1);
-    Label_a1 = newlabel("Label_a1", "source length, a1", Inputbox_a1);
-    Label_b1 = newlabel("Label_b1", "source length, b1", Inputbox_b1);
-    Label_t1 = newlabel("Label_t1", "source thickness, t1", Inputbox_t1);
-    seton(Label_a1, Inputbox_a1, false);
-    seton(Label_b1, Inputbox_b1, false);
     Memo_A = newnote("Memo_A", memoAtext());
-
-    auto* row = new QHBoxLayout(Source);
-    row->addLayout(fieldgrid({{Label_r1, Inputbox_r1},
-                              {Label_a1, Inputbox_a1},
-                              {Label_b1, Inputbox_b1},
-                              {Label_t1, Inputbox_t1}}),
-                   0);
-    row->addWidget(Memo_A, 1);
-    return Source;
+    return buildfieldtab(Source, "Source",
+                         {{&Label_r1, "Label_r1", "source radius, r1", &Inputbox_r1, "Inputbox_r1", true},
+                          {&Label_a1, "Label_a1", "source length, a1", &Inputbox_a1, "Inputbox_a1", false},
+                          {&Label_b1, "Label_b1", "source length, b1", &Inputbox_b1, "Inputbox_b1", false},
+                          {&Label_t1, "Label_t1", "source thickness, t1", &Inputbox_t1, "Inputbox_t1", true}},
+                         Memo_A);
 }
 
 QWidget* TForm1::builddetectortab()
 {
-    Detector = named(new QWidget, "Detector");
-    Inputbox_r2 = newedit("Inputbox_r2");
-    Inputbox_a2 = newedit("Inputbox_a2");
-    Inputbox_b2 = newedit("Inputbox_b2");
-    Inputbox_h = newedit("Inputbox_h");
-    Label_r2 = newlabel("Label_r2", "detector radius, r2", Inputbox_r2);
-    Label_a2 = newlabel("Label_a2", "detector length a2", Inputbox_a2);
-    Label_b2 = newlabel("Label_b2", "detector length b2", Inputbox_b2);
-    Label_h = newlabel("Label_h", "detector thickness, t2", Inputbox_h);
-    seton(Label_a2, Inputbox_a2, false);
-    seton(Label_b2, Inputbox_b2, false);
     Memo3 = newnote("Memo3", memo3text());
-
-    auto* row = new QHBoxLayout(Detector);
-    row->addLayout(fieldgrid({{Label_r2, Inputbox_r2},
-                              {Label_a2, Inputbox_a2},
-                              {Label_b2, Inputbox_b2},
-                              {Label_h, Inputbox_h}}),
-                   0);
-    row->addWidget(Memo3, 1);
-    return Detector;
+    return buildfieldtab(Detector, "Detector",
+                         {{&Label_r2, "Label_r2", "detector radius, r2", &Inputbox_r2, "Inputbox_r2", true},
+                          {&Label_a2, "Label_a2", "detector length a2", &Inputbox_a2, "Inputbox_a2", false},
+                          {&Label_b2, "Label_b2", "detector length b2", &Inputbox_b2, "Inputbox_b2", false},
+                          {&Label_h, "Label_h", "detector thickness, t2", &Inputbox_h, "Inputbox_h", true}},
+                         Memo3);
 }
 
 QWidget* TForm1::builddisplacementtab()
 {
-    Axial_disp = named(new QWidget, "Axial_disp");
-    Inputbox_d = newedit("Inputbox_d");
-    Inputbox_a3 = newedit("Inputbox_a3");
-    inputbox_b3 = newedit("inputbox_b3");
-    Inputbox_c = newedit("Inputbox_c");
-    Label_d = newlabel("Label_d", "displacement, d", Inputbox_d);
-    Label_a3 = newlabel("Label_a3", "displacement, a3", Inputbox_a3);
-    Label_b3 = newlabel("Label_b3", "displacement, b3", inputbox_b3);
-    Label_c = newlabel("Label_c", "displacement, c", Inputbox_c);
-    seton(Label_a3, Inputbox_a3, false);
-    seton(Label_b3, inputbox_b3, false);
-
-    auto* row = new QHBoxLayout(Axial_disp);
-    row->addLayout(fieldgrid({{Label_d, Inputbox_d},
-                              {Label_a3, Inputbox_a3},
-                              {Label_b3, inputbox_b3},
-                              {Label_c, Inputbox_c}}),
-                   1);
-    return Axial_disp;
+    return buildfieldtab(Axial_disp, "Axial_disp",
+                         {{&Label_d, "Label_d", "displacement, d", &Inputbox_d, "Inputbox_d", true},
+                          {&Label_a3, "Label_a3", "displacement, a3", &Inputbox_a3, "Inputbox_a3", false},
+                          {&Label_b3, "Label_b3", "displacement, b3", &inputbox_b3, "inputbox_b3", false},
+                          {&Label_c, "Label_c", "displacement, c", &Inputbox_c, "Inputbox_c", true}},
+                         nullptr);
 }
 
 QWidget* TForm1::buildrotationtab()

@@ -109,6 +109,18 @@ protected:
 
 private:
     void buildcontrols();
+    // One labelled field of a tab: where its controls go, their names, the
+    // caption, and whether it starts enabled.
+    struct FieldSpec {
+        QLabel** label;
+        const char* labelname;
+        const char* caption;
+        QLineEdit** edit;
+        const char* editname;
+        bool on;
+    };
+    QWidget* buildfieldtab(QWidget*& tab, const char* name, std::initializer_list<FieldSpec> fields,
+                           QPlainTextEdit* note);
     QWidget* buildsourcetab();
     QWidget* builddetectortab();
     QWidget* builddisplacementtab();
@@ -117,6 +129,8 @@ private:
     void buildmenus();
     void connecthandlers();
 
+    void choosesource(bool cylinder, bool cuboid, bool point);
+    void choosedetector(bool cylinder, bool cuboid, bool sphere);
     QLineEdit* edit(Field f) const;
     QLabel* label(Field f) const;
     void seton(QLabel* label, QLineEdit* edit, bool on);

@@ -13,60 +13,33 @@
 
 namespace korvex {
 
-void TForm1::Cylindrical_source_radiobuttonClick()
+// A source or detector choice sets its flags and brings the fields and the
+// diagram into line with them.
+void TForm1::choosesource(bool cylinder, bool cuboid, bool point)
 {
-    state_.flags.cylsrc = true;
-    state_.flags.ptsrc = false;
-    state_.flags.cubsrc = false;
+    state_.flags.cylsrc = cylinder;
+    state_.flags.cubsrc = cuboid;
+    state_.flags.ptsrc = point;
     setcorrectinputboxes();
     setcorrectimage();
 }
 
-void TForm1::Cuboid_source_radiobuttonClick()
+void TForm1::choosedetector(bool cylinder, bool cuboid, bool sphere)
 {
-    state_.flags.cubsrc = true;
-    state_.flags.ptsrc = false;
-    state_.flags.cylsrc = false;
+    state_.flags.cyldet = cylinder;
+    state_.flags.cubdet = cuboid;
+    state_.flags.sphdet = sphere;
     setcorrectinputboxes();
     setcorrectimage();
 }
 
-void TForm1::Point_source_radiobuttonClick()
-{
-    // A point is handled as a cylindrical source of zero size.
-    state_.flags.ptsrc = true;
-    state_.flags.cylsrc = true;
-    state_.flags.cubsrc = false;
-    setcorrectinputboxes();
-    setcorrectimage();
-}
-
-void TForm1::cylinder_detector_radiobuttonClick()
-{
-    state_.flags.cyldet = true;
-    state_.flags.cubdet = false;
-    state_.flags.sphdet = false;
-    setcorrectinputboxes();
-    setcorrectimage();
-}
-
-void TForm1::cuboid_detector_radiobuttonClick()
-{
-    state_.flags.cubdet = true;
-    state_.flags.cyldet = false;
-    state_.flags.sphdet = false;
-    setcorrectinputboxes();
-    setcorrectimage();
-}
-
-void TForm1::Spherical_detector_radiobuttonClick()
-{
-    state_.flags.sphdet = true;
-    state_.flags.cyldet = false;
-    state_.flags.cubdet = false;
-    setcorrectinputboxes();
-    setcorrectimage();
-}
+void TForm1::Cylindrical_source_radiobuttonClick() { choosesource(true, false, false); }
+void TForm1::Cuboid_source_radiobuttonClick() { choosesource(false, true, false); }
+// A point is handled as a cylindrical source of zero size.
+void TForm1::Point_source_radiobuttonClick() { choosesource(true, false, true); }
+void TForm1::cylinder_detector_radiobuttonClick() { choosedetector(true, false, false); }
+void TForm1::cuboid_detector_radiobuttonClick() { choosedetector(false, true, false); }
+void TForm1::Spherical_detector_radiobuttonClick() { choosedetector(false, false, true); }
 
 void TForm1::twopiradiobuttonClick()
 {
