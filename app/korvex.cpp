@@ -5,8 +5,7 @@
 #include "io/runcommand.h"
 #include "ui/form1.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvex"));
     QApplication::setApplicationDisplayName(QStringLiteral("Korvex"));

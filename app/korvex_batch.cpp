@@ -80,8 +80,7 @@ public:
 // otherwise, nothing when quiet.
 class BatchHost : public korvex::RunHost {
 public:
-    BatchHost(const Options& options, bool terminal)
-        : options_(options), terminal_(terminal) {}
+    BatchHost(const Options& options, bool terminal) : options_(options), terminal_(terminal) {}
 
     bool done = false;
     std::string error;

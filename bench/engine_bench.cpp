@@ -43,23 +43,57 @@ Pair makepair(SourceKind s, DetectorKind d, bool rotated) {
     RunParameters& r = p.prm;
     const char* sn = "";
     switch (s) {
-        case SourceKind::disc: sn = "disc"; r.r1 = 0.5; break;
-        case SourceKind::cuboid: sn = "rectangle"; f.cylsrc = false; f.cubsrc = true;
-            r.a1 = 1; r.b1 = 0.8; break;
-        case SourceKind::point: sn = "point"; f.ptsrc = true; break;
+        case SourceKind::disc:
+            sn = "disc";
+            r.r1 = 0.5;
+            break;
+        case SourceKind::cuboid:
+            sn = "rectangle";
+            f.cylsrc = false;
+            f.cubsrc = true;
+            r.a1 = 1;
+            r.b1 = 0.8;
+            break;
+        case SourceKind::point:
+            sn = "point";
+            f.ptsrc = true;
+            break;
     }
     p.draws = s == SourceKind::point ? 2 : 4;
     f.cyldet = false;
     const char* dn = "";
     switch (d) {
-        case DetectorKind::cylinder: dn = "cylinder"; f.cyldet = true; r.r2 = 1; r.t2 = 1; break;
-        case DetectorKind::discwindow: dn = "discwindow"; f.cyldet = true; f.discwindow = true;
-            r.r2 = 1; break;
-        case DetectorKind::cuboid: dn = "cuboid"; f.cubdet = true; r.a2 = 2; r.b2 = 1.5; r.t2 = 1;
+        case DetectorKind::cylinder:
+            dn = "cylinder";
+            f.cyldet = true;
+            r.r2 = 1;
+            r.t2 = 1;
             break;
-        case DetectorKind::rectwindow: dn = "rectwindow"; f.cubdet = true; f.rectwindow = true;
-            r.a2 = 2; r.b2 = 1.5; break;
-        case DetectorKind::sphere: dn = "sphere"; f.sphdet = true; r.r2 = 1; break;
+        case DetectorKind::discwindow:
+            dn = "discwindow";
+            f.cyldet = true;
+            f.discwindow = true;
+            r.r2 = 1;
+            break;
+        case DetectorKind::cuboid:
+            dn = "cuboid";
+            f.cubdet = true;
+            r.a2 = 2;
+            r.b2 = 1.5;
+            r.t2 = 1;
+            break;
+        case DetectorKind::rectwindow:
+            dn = "rectwindow";
+            f.cubdet = true;
+            f.rectwindow = true;
+            r.a2 = 2;
+            r.b2 = 1.5;
+            break;
+        case DetectorKind::sphere:
+            dn = "sphere";
+            f.sphdet = true;
+            r.r2 = 1;
+            break;
     }
     // Mostly above the detector, a little off its axis.
     r.a3 = 0.3;
@@ -142,9 +176,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     std::vector<Pair> pairs;
     for (SourceKind s : {SourceKind::disc, SourceKind::cuboid, SourceKind::point})
-        for (DetectorKind d : {DetectorKind::cylinder, DetectorKind::discwindow,
-                               DetectorKind::cuboid, DetectorKind::rectwindow,
-                               DetectorKind::sphere})
+        for (DetectorKind d :
+             {DetectorKind::cylinder, DetectorKind::discwindow, DetectorKind::cuboid,
+              DetectorKind::rectwindow, DetectorKind::sphere})
             pairs.push_back(makepair(s, d, false));
     pairs.push_back(makepair(SourceKind::disc, DetectorKind::cylinder, true));
 
@@ -165,7 +199,8 @@ int main(int argc, char** argv) {
     }
     others.push_back("plain");
     for (const Pair& p : pairs)
-        benchmark::RegisterBenchmark(("emission[plain]/" + p.name).c_str(), emissions, p, plainpath);
+        benchmark::RegisterBenchmark(("emission[plain]/" + p.name).c_str(), emissions, p,
+                                     plainpath);
     SummaryReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 

@@ -112,7 +112,8 @@ bool blockemissionloop(RunParameters& prm, const GeometryFlags& flags, const Fra
     Checkpoints cp(prm.emissions);
     bool aborted = false;
     for (;;) {
-        const int n = blocklength(t.emitted, prm.emissions, cp.stepcount, cp.stepsize, cp.pollcount);
+        const int n =
+            blocklength(t.emitted, prm.emissions, cp.stepcount, cp.stepsize, cp.pollcount);
         mtfill(gen, b.raw, n * k);
         spread(b);
         sample(b, setup);

@@ -88,7 +88,7 @@ inline void testcuboid(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t) 
     }
     if (firstahead && secondahead) {
         t.hits += 1;
-        double* counter[6] = {&t.topfacehits,   &t.bottomfacehits, &t.yplusfacehits,
+        double* counter[6] = {&t.topfacehits,    &t.bottomfacehits, &t.yplusfacehits,
                               &t.yminusfacehits, &t.xplusfacehits,  &t.xminusfacehits};
         for (int f = 0; f < 6; ++f) {
             if (facecrossed[f]) *counter[f] += 1;

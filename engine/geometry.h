@@ -17,15 +17,15 @@ struct Vec3 {
 
 // Process-wide flags. The defaults are the program's start values.
 struct GeometryFlags {
-    bool cylsrc = true;     // cylinder or disc source (also set for a point source)
-    bool cubsrc = false;    // cuboid, plane rectangle or line source
-    bool ptsrc = false;     // point source (cylsrc is set too)
-    bool cyldet = true;     // right cylinder or disc window
-    bool cubdet = false;    // cuboid or rectangular window
-    bool sphdet = false;    // sphere
-    bool twopisrc = false;  // emissions leave the front face only
-    bool fourpisrc = true;  // isotropic emission
-    bool thicksrc = false;  // t1 > 0
+    bool cylsrc = true;       // cylinder or disc source (also set for a point source)
+    bool cubsrc = false;      // cuboid, plane rectangle or line source
+    bool ptsrc = false;       // point source (cylsrc is set too)
+    bool cyldet = true;       // right cylinder or disc window
+    bool cubdet = false;      // cuboid or rectangular window
+    bool sphdet = false;      // sphere
+    bool twopisrc = false;    // emissions leave the front face only
+    bool fourpisrc = true;    // isotropic emission
+    bool thicksrc = false;    // t1 > 0
     bool discwindow = false;  // cyldet and t2 == 0
     bool rectwindow = false;  // cubdet and t2 == 0
     bool rotated = false;     // some rotation angle is not exactly 0

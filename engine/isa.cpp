@@ -5,10 +5,8 @@ namespace korvex {
 bool isasupported(Isa isa) {
 #if defined(__x86_64__) && defined(__GNUC__)
     switch (isa) {
-        case Isa::base:
-            return true;
-        case Isa::avx2:
-            return __builtin_cpu_supports("avx2");
+        case Isa::base: return true;
+        case Isa::avx2: return __builtin_cpu_supports("avx2");
         case Isa::avx512:
             return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
                    __builtin_cpu_supports("avx512vl");

@@ -35,8 +35,14 @@ bool isasupported(Isa isa);
 Isa bestisa();
 const KernelSet& kernelset(Isa isa);
 
-namespace base { const KernelSet& kernels(); }
-namespace avx2 { const KernelSet& kernels(); }
-namespace avx512 { const KernelSet& kernels(); }
+namespace base {
+const KernelSet& kernels();
+}
+namespace avx2 {
+const KernelSet& kernels();
+}
+namespace avx512 {
+const KernelSet& kernels();
+}
 
 }  // namespace korvex

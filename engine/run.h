@@ -38,7 +38,7 @@ struct DatasetOutcome {
 // loop (prm.emissions := emitted on abort), measures the loop's wall time and
 // forms meanpath. The caller has checked the dataset with checkdataset; a
 // dataset that fails the check anyway is not run, and problem says why.
-DatasetOutcome rundataset(RunParameters& prm, GeometryFlags& flags,
-                          MTRandomState& gen, LoopHost& host);
+DatasetOutcome rundataset(RunParameters& prm, GeometryFlags& flags, MTRandomState& gen,
+                          LoopHost& host);
 
 }  // namespace korvex

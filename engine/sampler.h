@@ -18,17 +18,15 @@ struct Emission {
 
 // Draws 2 to 5 reals from gen: lateral position (disc: sqrt(u1) r1, 2 pi u2;
 // rectangle: u3, u4; point: none), depth u5 when t1 > 0, polar u6, azimuth u7.
-Emission sampleemission(const RunParameters& prm, const GeometryFlags& flags,
-                        const Frame& frame, MTRandomState& gen);
+Emission sampleemission(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
+                        MTRandomState& gen);
 
 // 2 pi to the 64-bit significand of long double.
 inline constexpr long double twopil = 6.283185307179586476925286766559005768L;
 
 // An angle 2 pi u: the product formed in extended precision, rounded once to
 // double.
-inline double turn(double u) {
-    return static_cast<double>(twopil * static_cast<long double>(u));
-}
+inline double turn(double u) { return static_cast<double>(twopil * static_cast<long double>(u)); }
 
 // sampleemission with the dataset's choices fixed at compile time.
 template <SourceKind S, bool fourpi, bool rotated>

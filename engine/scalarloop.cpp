@@ -59,8 +59,7 @@ bool loopfrom(RunParameters& prm, const GeometryFlags& flags, const Frame& frame
             return loopwith<S, DetectorKind::discwindow>(prm, flags, frame, gen, host, t);
         case DetectorKind::cylinder:
             return loopwith<S, DetectorKind::cylinder>(prm, flags, frame, gen, host, t);
-        case DetectorKind::sphere:
-            break;
+        case DetectorKind::sphere: break;
     }
     return loopwith<S, DetectorKind::sphere>(prm, flags, frame, gen, host, t);
 }
@@ -72,10 +71,8 @@ bool scalaremissionloop(RunParameters& prm, const GeometryFlags& flags, const Fr
     switch (sourcekind(flags)) {
         case SourceKind::cuboid:
             return loopfrom<SourceKind::cuboid>(prm, flags, frame, gen, host, t);
-        case SourceKind::point:
-            return loopfrom<SourceKind::point>(prm, flags, frame, gen, host, t);
-        case SourceKind::disc:
-            break;
+        case SourceKind::point: return loopfrom<SourceKind::point>(prm, flags, frame, gen, host, t);
+        case SourceKind::disc: break;
     }
     return loopfrom<SourceKind::disc>(prm, flags, frame, gen, host, t);
 }

@@ -96,9 +96,7 @@ bool flagvalue(const std::string& text) {
     return lower == "true";
 }
 
-std::string valuecount(int n) {
-    return std::to_string(n) + (n == 1 ? " value" : " values");
-}
+std::string valuecount(int n) { return std::to_string(n) + (n == 1 ? " value" : " values"); }
 
 // Values 6 to 21 in order, each stored into prm followed by its effect on
 // the flags. False at the first value that is not a number.
@@ -113,36 +111,36 @@ bool convertnumbers(const std::array<std::string, maxvalues + 1>& value, RunPara
         }
         const double v = *number;
         switch (k) {
-        case 6: prm.a1 = v; break;
-        case 7: prm.b1 = v; break;
-        case 8: prm.r1 = v; break;
-        case 9:
-            prm.t1 = v;
-            flags.thicksrc = v > 0;
-            break;
-        case 10: prm.a2 = v; break;
-        case 11: prm.b2 = v; break;
-        case 12: prm.r2 = v; break;
-        case 13:
-            prm.t2 = v;
-            flags.discwindow = v == 0 && flags.cyldet;
-            flags.rectwindow = v == 0 && flags.cubdet;
-            break;
-        case 14: prm.a3 = v; break;
-        case 15: prm.b3 = v; break;
-        case 16: prm.d = v; break;
-        case 17:
-            prm.c = v;
-            // A round source over a cylinder or sphere is placed by d alone.
-            if (flags.cylsrc && (flags.cyldet || flags.sphdet)) {
-                prm.a3 = prm.d;
-                prm.b3 = 0;
-            }
-            break;
-        case 18: prm.rotx = degtorad(v); break;
-        case 19: prm.roty = degtorad(v); break;
-        case 20: prm.rotz = degtorad(v); break;
-        case 21: prm.emissions = v; break;
+            case 6: prm.a1 = v; break;
+            case 7: prm.b1 = v; break;
+            case 8: prm.r1 = v; break;
+            case 9:
+                prm.t1 = v;
+                flags.thicksrc = v > 0;
+                break;
+            case 10: prm.a2 = v; break;
+            case 11: prm.b2 = v; break;
+            case 12: prm.r2 = v; break;
+            case 13:
+                prm.t2 = v;
+                flags.discwindow = v == 0 && flags.cyldet;
+                flags.rectwindow = v == 0 && flags.cubdet;
+                break;
+            case 14: prm.a3 = v; break;
+            case 15: prm.b3 = v; break;
+            case 16: prm.d = v; break;
+            case 17:
+                prm.c = v;
+                // A round source over a cylinder or sphere is placed by d alone.
+                if (flags.cylsrc && (flags.cyldet || flags.sphdet)) {
+                    prm.a3 = prm.d;
+                    prm.b3 = 0;
+                }
+                break;
+            case 18: prm.rotx = degtorad(v); break;
+            case 19: prm.roty = degtorad(v); break;
+            case 20: prm.rotz = degtorad(v); break;
+            case 21: prm.emissions = v; break;
         }
     }
     return true;

@@ -106,8 +106,8 @@ Decimal todecimal(long double value) {
     const long double magnitude = std::fabs(value);
     if (magnitude == 0) return d;
     char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, magnitude,
-                                   std::chars_format::scientific, 17);
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 17);
     const std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));
     const std::size_t epos = s.find('e');
     d.digits += s[0];
@@ -154,7 +154,8 @@ Decimal roundsignificant(Decimal d, int count) {
 
 std::string padded(int number, int width) {
     std::string s = std::to_string(number);
-    if (static_cast<int>(s.size()) < width) s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
+    if (static_cast<int>(s.size()) < width)
+        s.insert(0, static_cast<std::size_t>(width) - s.size(), '0');
     return s;
 }
 
@@ -165,7 +166,8 @@ std::string fixeddigits(const Decimal& d, int decimals) {
         out = "0";
     } else {
         for (int k = 0; k < d.exponent; ++k)
-            out += k < static_cast<int>(d.digits.size()) ? d.digits[static_cast<std::size_t>(k)] : '0';
+            out +=
+                k < static_cast<int>(d.digits.size()) ? d.digits[static_cast<std::size_t>(k)] : '0';
     }
     if (decimals > 0) {
         out += '.';

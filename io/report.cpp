@@ -39,17 +39,15 @@ std::string sourceline(const RunParameters& prm, const GeometryFlags& f) {
 
 std::string detectorline(const RunParameters& prm, const GeometryFlags& f, Kind kind) {
     switch (kind) {
-    case Kind::window:
-        if (f.discwindow) return "Plane disc detector, radius r2 = " + plainformat(prm.r2);
-        return "Plane rectangular detector, length a2 = " + plainformat(prm.a2) +
-               ", length b2 = " + plainformat(prm.b2);
-    case Kind::cylinder:
-        return "Cylindrical detector, radius r2 = " + plainformat(prm.r2);
-    case Kind::cuboid:
-        return "Cuboid detector, length a2 = " + plainformat(prm.a2) +
-               ", length b2 = " + plainformat(prm.b2);
-    case Kind::sphere:
-        return "Spherical detector, r2 = " + plainformat(prm.r2);
+        case Kind::window:
+            if (f.discwindow) return "Plane disc detector, radius r2 = " + plainformat(prm.r2);
+            return "Plane rectangular detector, length a2 = " + plainformat(prm.a2) +
+                   ", length b2 = " + plainformat(prm.b2);
+        case Kind::cylinder: return "Cylindrical detector, radius r2 = " + plainformat(prm.r2);
+        case Kind::cuboid:
+            return "Cuboid detector, length a2 = " + plainformat(prm.a2) +
+                   ", length b2 = " + plainformat(prm.b2);
+        case Kind::sphere: return "Spherical detector, r2 = " + plainformat(prm.r2);
     }
     return {};
 }
@@ -57,16 +55,19 @@ std::string detectorline(const RunParameters& prm, const GeometryFlags& f, Kind 
 std::string headingline(const RunTallies& t, Kind kind, bool aborted) {
     if (t.sourceinside) {
         switch (kind) {
-        case Kind::cylinder:
-        case Kind::sphere:
-            return crlf + "WARNING. Part or all of the source is on or within the detector volume." +
-                   crlf;
-        case Kind::cuboid:  // no line break after this one
-            return crlf + "WARNING. Part or all of the source is on or within the detector volume.";
-        case Kind::window:
-            return crlf +
-                   "WARNING. Part or all the source is directly underneath the detector window." +
-                   crlf;
+            case Kind::cylinder:
+            case Kind::sphere:
+                return crlf +
+                       "WARNING. Part or all of the source is on or within the detector volume." +
+                       crlf;
+            case Kind::cuboid:  // no line break after this one
+                return crlf +
+                       "WARNING. Part or all of the source is on or within the detector volume.";
+            case Kind::window:
+                return crlf +
+                       "WARNING. Part or all the source is directly underneath the detector "
+                       "window." +
+                       crlf;
         }
     }
     return aborted ? crlf + "Results up to time when simulation aborted:" : crlf + "Results:";
@@ -75,20 +76,20 @@ std::string headingline(const RunTallies& t, Kind kind, bool aborted) {
 std::string hitsline(const RunTallies& t, Kind kind, const std::string& kindword) {
     const std::string hits = plainformat(t.hits);
     switch (kind) {
-    case Kind::window:
-        return "Number of emissions passing through detector " + kindword + " = " + hits;
-    case Kind::sphere:
-        return "Number of emissions passing through spherical detector = " + hits;
-    case Kind::cuboid:
-        return "Number of emissions passing through cuboid detector = " + hits;
-    case Kind::cylinder:
-        return "Number of emissions passing through cylinder = " + hits;
+        case Kind::window:
+            return "Number of emissions passing through detector " + kindword + " = " + hits;
+        case Kind::sphere:
+            return "Number of emissions passing through spherical detector = " + hits;
+        case Kind::cuboid: return "Number of emissions passing through cuboid detector = " + hits;
+        case Kind::cylinder: return "Number of emissions passing through cylinder = " + hits;
     }
     return {};
 }
 
 std::string meanpathline(const RunTallies& t, Kind kind, long double meanpatherror) {
-    const char* name = kind == Kind::sphere ? "sphere" : kind == Kind::cuboid ? "cuboid" : "cylinder";
+    const char* name = kind == Kind::sphere   ? "sphere"
+                       : kind == Kind::cuboid ? "cuboid"
+                                              : "cylinder";
     if (t.hits > 0) {
         return std::string("Mean path length through ") + name + " = " + fixed7(t.meanpath) +
                " +/- " + fixed7(meanpatherror);
@@ -108,8 +109,9 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     const std::string kindword = kind == Kind::window ? "window" : "volume";
     const double fullangle = f.twopisrc ? twopi : fourpi;
 
-    line[0] = f.batchrun ? "Input data from file, dataset " + std::to_string(ctx.datasetnumber) + ":"
-                         : "Input data from screen";
+    line[0] = f.batchrun
+                  ? "Input data from file, dataset " + std::to_string(ctx.datasetnumber) + ":"
+                  : "Input data from screen";
     line[1] = sourceline(prm, f);
     line[2] = f.twopisrc ? "2 pi source" : "4 pi source";
     line[3] = detectorline(prm, f, kind);
@@ -151,8 +153,7 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     if (hits > 0) meanpatherror = confidence * hitsigma * t.meanpath / hits;
 
     line[8] = headingline(t, kind, ctx.aborted);
-    const std::string emittedtext =
-        plainformat(t.emitted) + " (" + expformat(t.emitted) + ")";
+    const std::string emittedtext = plainformat(t.emitted) + " (" + expformat(t.emitted) + ")";
     line[9] = f.twopisrc ? "Emissions from source front face = " + emittedtext
                          : "Emissions from source = " + emittedtext;
     line[10] = hitsline(t, kind, kindword);
@@ -168,12 +169,14 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     if (kind == Kind::cuboid && !t.sourceinside) {
         line[12] = " Hits on the top face:  " + plainformat(t.topfacehits) + crlf +
                    " Hits on the bottom face:  " + plainformat(t.bottomfacehits);
-        line[13] = " Hits on the face in the Xd = +" + plainformat(prm.a2 / 2) + " plane: " +
-                   plainformat(t.xplusfacehits) + crlf + " Hits on the face in the Xd = " +
-                   plainformat(-prm.a2 / 2) + " plane: " + plainformat(t.xminusfacehits);
-        line[14] = " Hits on the face in the Yd = +" + plainformat(prm.b2 / 2) + " plane: " +
-                   plainformat(t.yplusfacehits) + crlf + " Hits on the face in the Yd = " +
-                   plainformat(-prm.b2 / 2) + " plane: " + plainformat(t.yminusfacehits);
+        line[13] = " Hits on the face in the Xd = +" + plainformat(prm.a2 / 2) +
+                   " plane: " + plainformat(t.xplusfacehits) + crlf +
+                   " Hits on the face in the Xd = " + plainformat(-prm.a2 / 2) +
+                   " plane: " + plainformat(t.xminusfacehits);
+        line[14] = " Hits on the face in the Yd = +" + plainformat(prm.b2 / 2) +
+                   " plane: " + plainformat(t.yplusfacehits) + crlf +
+                   " Hits on the face in the Yd = " + plainformat(-prm.b2 / 2) +
+                   " plane: " + plainformat(t.yminusfacehits);
     }
     if (kind == Kind::cylinder) {
         if (t.sourceinside) {
@@ -189,8 +192,8 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     }
     if (kind != Kind::window) line[15] = meanpathline(t, kind, meanpatherror);
 
-    line[16] = crlf + "Average solid angle = " + fixed7(solidangle) + " +/- " +
-               fixed7(angleerror) + " steradians";
+    line[16] = crlf + "Average solid angle = " + fixed7(solidangle) + " +/- " + fixed7(angleerror) +
+               " steradians";
     line[17] = hits != 0 ? "[Estimated error at 99.9% confidence interval = " +
                                relativeformat(relativeerror) + "%]"
                          : "[No emissions hit the detector. Unable to estimate error]";

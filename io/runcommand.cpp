@@ -22,8 +22,7 @@ const char* const openingprompt =
 // Above 2^53 a count of emissions grown by 1.0 stops growing.
 const char* const toomanytext = "the number of emissions is above 9007199254740992";
 
-const char* const overflowreason =
-    "the dimensions are too large: the path lengths overflow";
+const char* const overflowreason = "the dimensions are too large: the path lengths overflow";
 const char* const overflowtext = "Dimensions too large: the path lengths overflow";
 
 std::string fullname(const std::string& path) {
@@ -153,7 +152,8 @@ private:
             return afterabort(deliverproblem(overflowreason));
         }
 
-        const ReportContext ctx{aborted_, batch_.datasetnumber, timeformat(outcome.tallies.seconds)};
+        const ReportContext ctx{aborted_, batch_.datasetnumber,
+                                timeformat(outcome.tallies.seconds)};
         makereport(state_.report, prm_, flags_, outcome.tallies, ctx);
         return afterabort(deliver());
     }
@@ -166,12 +166,10 @@ private:
     std::string checkproblem() const {
         if (!batch_.readerror.empty()) return readerrorreason(batch_.readerror);
         switch (checkdataset(flags_, prm_)) {
-        case DatasetProblem::inconsistentflags:
-            return "values 1 to 5 must name exactly one source and exactly one detector";
-        case DatasetProblem::toomanyemissions:
-            return toomanytext;
-        case DatasetProblem::none:
-            break;
+            case DatasetProblem::inconsistentflags:
+                return "values 1 to 5 must name exactly one source and exactly one detector";
+            case DatasetProblem::toomanyemissions: return toomanytext;
+            case DatasetProblem::none: break;
         }
         // Every statistic divides by the number of emissions.
         if (prm_.emissions == 0) return "the number of emissions is 0";

@@ -21,7 +21,7 @@ namespace korvex {
 // The process-wide state the run command reads and writes.
 struct RunState {
     GeometryFlags flags;
-    Report report;                            // printlines and lastresults
+    Report report;                             // printlines and lastresults
     std::unique_ptr<MTRandomState> generator;  // replaced by every run command
 };
 

@@ -99,7 +99,8 @@ bool readall(Reader& in, GeometryFlags& flags, RunParameters& prm) {
     double count = 0;
     if (!in.read(Field::emissions, nonegatives, count)) return false;
     prm.emissions = count;
-    if (prm.emissions < 1) return in.reject(MessageKind::plain, "Invalid value for number of emissions");
+    if (prm.emissions < 1)
+        return in.reject(MessageKind::plain, "Invalid value for number of emissions");
 
     double degrees = 0;
     if (!in.read(Field::rotz, anysign, degrees)) return false;

@@ -5,25 +5,23 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 
 #include "ui/resultsdialog.h"
 
 namespace korvex {
 
-QString programtitle()
-{
+QString programtitle() {
     const QString name = QGuiApplication::applicationDisplayName();
     return name.isEmpty() ? QStringLiteral("Korvex") : name;
 }
 
-QString withtxtsuffix(const QString& name)
-{
+QString withtxtsuffix(const QString& name) {
     if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty() || name.endsWith(QLatin1Char('.')))
         return name;
     return name + QStringLiteral(".txt");
@@ -32,11 +30,9 @@ QString withtxtsuffix(const QString& name)
 // A message box wraps text wider than about 500 pixels at its own width,
 // which breaks the system's already broken lines a second time. The label is
 // made wide enough for the longest line instead (within the screen).
-static void fitlines(QMessageBox& box, const QString& text)
-{
+static void fitlines(QMessageBox& box, const QString& text) {
     QLabel* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-    if (!label)
-        return;
+    if (!label) return;
     const QFontMetrics metrics(label->font());
     int longest = 0;
     for (const QString& line : text.split(QLatin1Char('\n')))
@@ -46,26 +42,25 @@ static void fitlines(QMessageBox& box, const QString& text)
     label->setMinimumWidth(std::min(longest + 4, limit));
 }
 
-void QtDialogs::message(MessageKind kind, const QString& text)
-{
+void QtDialogs::message(MessageKind kind, const QString& text) {
     QMessageBox box(parent_);
     switch (kind) {
-    case MessageKind::warning:
-        box.setWindowTitle(QStringLiteral("Warning"));
-        box.setIcon(QMessageBox::Warning);
-        break;
-    case MessageKind::plain:
-        box.setWindowTitle(programtitle());
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    case MessageKind::error:
-        box.setWindowTitle(QStringLiteral("Error"));
-        box.setIcon(QMessageBox::Critical);
-        break;
-    case MessageKind::information:
-        box.setWindowTitle(QStringLiteral("Information"));
-        box.setIcon(QMessageBox::Information);
-        break;
+        case MessageKind::warning:
+            box.setWindowTitle(QStringLiteral("Warning"));
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MessageKind::plain:
+            box.setWindowTitle(programtitle());
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MessageKind::error:
+            box.setWindowTitle(QStringLiteral("Error"));
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MessageKind::information:
+            box.setWindowTitle(QStringLiteral("Information"));
+            box.setIcon(QMessageBox::Information);
+            break;
     }
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
@@ -74,8 +69,7 @@ void QtDialogs::message(MessageKind kind, const QString& text)
     box.exec();
 }
 
-bool QtDialogs::confirm(ConfirmKind kind, const QString& text)
-{
+bool QtDialogs::confirm(ConfirmKind kind, const QString& text) {
     QMessageBox box(parent_);
     box.setObjectName(QStringLiteral("Confirm"));
     box.setWindowTitle(QStringLiteral("Confirm"));
@@ -93,58 +87,47 @@ bool QtDialogs::confirm(ConfirmKind kind, const QString& text)
     return box.clickedButton() == yes;
 }
 
-std::optional<QString> QtDialogs::opendatafile()
-{
+std::optional<QString> QtDialogs::opendatafile() {
     QFileDialog dialog(parent_, QStringLiteral("File name of the data to be read."),
                        QDir::currentPath(), QStringLiteral("Text files only (*.txt)"));
     dialog.setObjectName(QStringLiteral("OpenDialog1"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
 
 // The system asks its own "exists" question afterwards, so the toolkit's
 // overwrite confirmation is switched off.
-static std::optional<QString> savefile(QWidget* parent, const QString& name, const QString& title)
-{
+static std::optional<QString> savefile(QWidget* parent, const QString& name, const QString& title) {
     QFileDialog dialog(parent, title);
     dialog.setObjectName(name);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return withtxtsuffix(dialog.selectedFiles().constFirst());
 }
 
-std::optional<QString> QtDialogs::saveresultsfile()
-{
+std::optional<QString> QtDialogs::saveresultsfile() {
     return savefile(parent_, QStringLiteral("SaveDialog2"),
                     QStringLiteral("Give a file name to save the results to."));
 }
 
-std::optional<QString> QtDialogs::savereportfile()
-{
+std::optional<QString> QtDialogs::savereportfile() {
     return savefile(parent_, QStringLiteral("SaveDialog1"), QString());
 }
 
-ResultsChoice QtDialogs::results(const QString& text)
-{
+ResultsChoice QtDialogs::results(const QString& text) {
     ResultsDialog dialog(text, parent_);
     dialog.exec();
     return dialog.choice();
 }
 
-QStringList QtDialogs::printers()
-{
-    return QPrinterInfo::availablePrinterNames();
-}
+QStringList QtDialogs::printers() { return QPrinterInfo::availablePrinterNames(); }
 
-bool QtDialogs::printsetup(QPrinter& printer)
-{
+bool QtDialogs::printsetup(QPrinter& printer) {
     QPrintDialog dialog(&printer, parent_);
     dialog.setObjectName(QStringLiteral("PrinterSetupDialog1"));
     return dialog.exec() == QDialog::Accepted;

@@ -25,14 +25,12 @@ namespace korvex {
 namespace {
 
 template <typename W>
-W* named(W* widget, const char* name)
-{
+W* named(W* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
 
-QLineEdit* newedit(const char* name)
-{
+QLineEdit* newedit(const char* name) {
     auto* e = named(new QLineEdit, name);
     // Wide enough for "-1.2345E-10"; the platform font decides the pixels.
     e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("-0.0000000000")));
@@ -40,17 +38,14 @@ QLineEdit* newedit(const char* name)
     return e;
 }
 
-QLabel* newlabel(const char* name, const char* caption, QLineEdit* buddy = nullptr)
-{
+QLabel* newlabel(const char* name, const char* caption, QLineEdit* buddy = nullptr) {
     auto* l = named(new QLabel(QString::fromLatin1(caption)), name);
-    if (buddy)
-        l->setBuddy(buddy);
+    if (buddy) l->setBuddy(buddy);
     return l;
 }
 
 // The light green notes on the tabs.
-QPlainTextEdit* newnote(const char* name, const QString& text)
-{
+QPlainTextEdit* newnote(const char* name, const QString& text) {
     auto* m = named(new QPlainTextEdit(text), name);
     m->setReadOnly(true);
     m->setFocusPolicy(Qt::NoFocus);
@@ -68,8 +63,7 @@ QPlainTextEdit* newnote(const char* name, const QString& text)
 }  // namespace
 
 TForm1::TForm1(RunState& state, Dialogs* dialogs, QWidget* parent)
-    : QMainWindow(parent), state_(state), swallower_(std::make_unique<InputSwallower>())
-{
+    : QMainWindow(parent), state_(state), swallower_(std::make_unique<InputSwallower>()) {
     if (dialogs) {
         dialogs_ = dialogs;
     } else {
@@ -85,18 +79,19 @@ TForm1::TForm1(RunState& state, Dialogs* dialogs, QWidget* parent)
 
 TForm1::~TForm1() = default;
 
-void TForm1::buildcontrols()
-{
+void TForm1::buildcontrols() {
     auto* central = named(new QWidget, "TForm1Client");
     setCentralWidget(central);
 
     // Source and detector choices on the left.
     GroupBox2 = named(new QGroupBox(QStringLiteral("Source type")), "GroupBox2");
-    Cylindrical_source_radiobutton =
-        named(new QRadioButton(QStringLiteral("Cylinder or disc")), "Cylindrical_source_radiobutton");
-    Cuboid_source_radiobutton = named(new QRadioButton(QStringLiteral("Cuboid, plane rectangle, or line")),
-                                      "Cuboid_source_radiobutton");
-    Point_source_radiobutton = named(new QRadioButton(QStringLiteral("Point")), "Point_source_radiobutton");
+    Cylindrical_source_radiobutton = named(new QRadioButton(QStringLiteral("Cylinder or disc")),
+                                           "Cylindrical_source_radiobutton");
+    Cuboid_source_radiobutton =
+        named(new QRadioButton(QStringLiteral("Cuboid, plane rectangle, or line")),
+              "Cuboid_source_radiobutton");
+    Point_source_radiobutton =
+        named(new QRadioButton(QStringLiteral("Point")), "Point_source_radiobutton");
     Cylindrical_source_radiobutton->setChecked(true);
     auto* sourcebox = new QVBoxLayout(GroupBox2);
     sourcebox->addWidget(Cylindrical_source_radiobutton);
@@ -104,10 +99,12 @@ void TForm1::buildcontrols()
     sourcebox->addWidget(Point_source_radiobutton);
 
     GroupBox7 = named(new QGroupBox(QStringLiteral("Detector type")), "GroupBox7");
-    cylinder_detector_radiobutton = named(new QRadioButton(QStringLiteral("Cylinder, or disc window")),
-                                          "cylinder_detector_radiobutton");
-    cuboid_detector_radiobutton = named(new QRadioButton(QStringLiteral("Cuboid, or rectangular window")),
-                                        "cuboid_detector_radiobutton");
+    cylinder_detector_radiobutton =
+        named(new QRadioButton(QStringLiteral("Cylinder, or disc window")),
+              "cylinder_detector_radiobutton");
+    cuboid_detector_radiobutton =
+        named(new QRadioButton(QStringLiteral("Cuboid, or rectangular window")),
+              "cuboid_detector_radiobutton");
     Spherical_detector_radiobutton =
         named(new QRadioButton(QStringLiteral("Sphere")), "Spherical_detector_radiobutton");
     cylinder_detector_radiobutton->setChecked(true);
@@ -142,12 +139,18 @@ void TForm1::buildcontrols()
         diagram->hide();
         return diagram;
     };
-    Image_cyldet_cylsrc = newdiagram(SourceShape::cylinder, DetectorShape::cylinder, "Image_cyldet_cylsrc");
-    Image_cyldet_cubsrc = newdiagram(SourceShape::cuboid, DetectorShape::cylinder, "Image_cyldet_cubsrc");
-    image_cyldet_ptsrc = newdiagram(SourceShape::point, DetectorShape::cylinder, "image_cyldet_ptsrc");
-    Image_cubdet_cylsrc = newdiagram(SourceShape::cylinder, DetectorShape::cuboid, "Image_cubdet_cylsrc");
-    Image_cubdet_cubsrc = newdiagram(SourceShape::cuboid, DetectorShape::cuboid, "Image_cubdet_cubsrc");
-    image_cubdet_ptsrc = newdiagram(SourceShape::point, DetectorShape::cuboid, "image_cubdet_ptsrc");
+    Image_cyldet_cylsrc =
+        newdiagram(SourceShape::cylinder, DetectorShape::cylinder, "Image_cyldet_cylsrc");
+    Image_cyldet_cubsrc =
+        newdiagram(SourceShape::cuboid, DetectorShape::cylinder, "Image_cyldet_cubsrc");
+    image_cyldet_ptsrc =
+        newdiagram(SourceShape::point, DetectorShape::cylinder, "image_cyldet_ptsrc");
+    Image_cubdet_cylsrc =
+        newdiagram(SourceShape::cylinder, DetectorShape::cuboid, "Image_cubdet_cylsrc");
+    Image_cubdet_cubsrc =
+        newdiagram(SourceShape::cuboid, DetectorShape::cuboid, "Image_cubdet_cubsrc");
+    image_cubdet_ptsrc =
+        newdiagram(SourceShape::point, DetectorShape::cuboid, "image_cubdet_ptsrc");
     Image_spherical_det_cylind_scr =
         newdiagram(SourceShape::cylinder, DetectorShape::sphere, "Image_spherical_det_cylind_scr");
     Image_spherical_det_cuboid_src =
@@ -198,8 +201,9 @@ void TForm1::buildcontrols()
     static_cast<QFrame*>(Panel1)->setFrameShape(QFrame::Panel);
     static_cast<QFrame*>(Panel1)->setFrameShadow(QFrame::Raised);
     Panel1->setAutoFillBackground(true);
-    StaticText1 = named(new QLabel(QStringLiteral("Progress bar.  To abort, tap the escape key and wait.")),
-                        "StaticText1");
+    StaticText1 =
+        named(new QLabel(QStringLiteral("Progress bar.  To abort, tap the escape key and wait.")),
+              "StaticText1");
     ProgressBar1 = named(new QProgressBar, "ProgressBar1");
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
@@ -216,9 +220,8 @@ void TForm1::buildcontrols()
 
 // A tab of four labelled fields beside an optional note; the fields listed
 // as off start disabled, as the start-up choices want them.
-QWidget* TForm1::buildfieldtab(QWidget*& tab, const char* name, std::initializer_list<FieldSpec> fields,
-                               QPlainTextEdit* note)
-{
+QWidget* TForm1::buildfieldtab(QWidget*& tab, const char* name,
+                               std::initializer_list<FieldSpec> fields, QPlainTextEdit* note) {
     tab = named(new QWidget, name);
     auto* grid = new QGridLayout;
     int row = 0;
@@ -234,45 +237,43 @@ QWidget* TForm1::buildfieldtab(QWidget*& tab, const char* name, std::initializer
     grid->setRowStretch(row, 1);
     auto* layout = new QHBoxLayout(tab);
     layout->addLayout(grid, note ? 0 : 1);
-    if (note)
-        layout->addWidget(note, 1);
+    if (note) layout->addWidget(note, 1);
     return tab;
 }
 
-QWidget* TForm1::buildsourcetab()
-{
+QWidget* TForm1::buildsourcetab() {
     Memo_A = newnote("Memo_A", memoAtext());
-    return buildfieldtab(Source, "Source",
-                         {{&Label_r1, "Label_r1", "source radius, r1", &Inputbox_r1, "Inputbox_r1", true},
-                          {&Label_a1, "Label_a1", "source length, a1", &Inputbox_a1, "Inputbox_a1", false},
-                          {&Label_b1, "Label_b1", "source length, b1", &Inputbox_b1, "Inputbox_b1", false},
-                          {&Label_t1, "Label_t1", "source thickness, t1", &Inputbox_t1, "Inputbox_t1", true}},
-                         Memo_A);
+    return buildfieldtab(
+        Source, "Source",
+        {{&Label_r1, "Label_r1", "source radius, r1", &Inputbox_r1, "Inputbox_r1", true},
+         {&Label_a1, "Label_a1", "source length, a1", &Inputbox_a1, "Inputbox_a1", false},
+         {&Label_b1, "Label_b1", "source length, b1", &Inputbox_b1, "Inputbox_b1", false},
+         {&Label_t1, "Label_t1", "source thickness, t1", &Inputbox_t1, "Inputbox_t1", true}},
+        Memo_A);
 }
 
-QWidget* TForm1::builddetectortab()
-{
+QWidget* TForm1::builddetectortab() {
     Memo3 = newnote("Memo3", memo3text());
-    return buildfieldtab(Detector, "Detector",
-                         {{&Label_r2, "Label_r2", "detector radius, r2", &Inputbox_r2, "Inputbox_r2", true},
-                          {&Label_a2, "Label_a2", "detector length a2", &Inputbox_a2, "Inputbox_a2", false},
-                          {&Label_b2, "Label_b2", "detector length b2", &Inputbox_b2, "Inputbox_b2", false},
-                          {&Label_h, "Label_h", "detector thickness, t2", &Inputbox_h, "Inputbox_h", true}},
-                         Memo3);
+    return buildfieldtab(
+        Detector, "Detector",
+        {{&Label_r2, "Label_r2", "detector radius, r2", &Inputbox_r2, "Inputbox_r2", true},
+         {&Label_a2, "Label_a2", "detector length a2", &Inputbox_a2, "Inputbox_a2", false},
+         {&Label_b2, "Label_b2", "detector length b2", &Inputbox_b2, "Inputbox_b2", false},
+         {&Label_h, "Label_h", "detector thickness, t2", &Inputbox_h, "Inputbox_h", true}},
+        Memo3);
 }
 
-QWidget* TForm1::builddisplacementtab()
-{
-    return buildfieldtab(Axial_disp, "Axial_disp",
-                         {{&Label_d, "Label_d", "displacement, d", &Inputbox_d, "Inputbox_d", true},
-                          {&Label_a3, "Label_a3", "displacement, a3", &Inputbox_a3, "Inputbox_a3", false},
-                          {&Label_b3, "Label_b3", "displacement, b3", &inputbox_b3, "inputbox_b3", false},
-                          {&Label_c, "Label_c", "displacement, c", &Inputbox_c, "Inputbox_c", true}},
-                         nullptr);
+QWidget* TForm1::builddisplacementtab() {
+    return buildfieldtab(
+        Axial_disp, "Axial_disp",
+        {{&Label_d, "Label_d", "displacement, d", &Inputbox_d, "Inputbox_d", true},
+         {&Label_a3, "Label_a3", "displacement, a3", &Inputbox_a3, "Inputbox_a3", false},
+         {&Label_b3, "Label_b3", "displacement, b3", &inputbox_b3, "inputbox_b3", false},
+         {&Label_c, "Label_c", "displacement, c", &Inputbox_c, "Inputbox_c", true}},
+        nullptr);
 }
 
-QWidget* TForm1::buildrotationtab()
-{
+QWidget* TForm1::buildrotationtab() {
     Rot_tilt = named(new QWidget, "Rot_tilt");
     inputbox_rot_x3 = newedit("inputbox_rot_x3");
     Inputbox_rot_y2 = newedit("Inputbox_rot_y2");
@@ -302,8 +303,7 @@ QWidget* TForm1::buildrotationtab()
     return Rot_tilt;
 }
 
-QWidget* TForm1::buildemissionstab()
-{
+QWidget* TForm1::buildemissionstab() {
     emissions = named(new QWidget, "emissions");
     GroupBox5 = named(new QGroupBox(QStringLiteral("2 or 4 pi source")), "GroupBox5");
     twopiradiobutton = named(new QRadioButton(QStringLiteral("2 pi source")), "twopiradiobutton");
@@ -317,7 +317,8 @@ QWidget* TForm1::buildemissionstab()
     GroupBox6 = named(new QGroupBox(QStringLiteral("Emissions")), "GroupBox6");
     inputbox_endcount = newedit("inputbox_endcount");
     inputbox_endcount->setText(QStringLiteral("1E7"));
-    Label_endcount = newlabel("Label_endcount", "If 2 pi source, number of emissions from front face");
+    Label_endcount =
+        newlabel("Label_endcount", "If 2 pi source, number of emissions from front face");
     Label1 = newlabel("Label1", "If 4 pi source, number of emissions from source");
     auto* counts = new QGridLayout(GroupBox6);
     counts->addWidget(Label_endcount, 0, 0);
@@ -331,27 +332,29 @@ QWidget* TForm1::buildemissionstab()
     return emissions;
 }
 
-void TForm1::buildmenus()
-{
+void TForm1::buildmenus() {
     auto* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     ExitButton = named(file->addAction(QStringLiteral("&Exit")), "ExitButton");
     QMenu* data = bar->addMenu(QStringLiteral("&Data"));
-    Showlastresults1 = named(data->addAction(QStringLiteral("&Show last results")), "Showlastresults1");
+    Showlastresults1 =
+        named(data->addAction(QStringLiteral("&Show last results")), "Showlastresults1");
     ClearButton = named(data->addAction(QStringLiteral("&Clear input data")), "ClearButton");
-    Datareadfromandwrittentofile1 = named(data->addAction(QStringLiteral("Data read from and written to file")),
-                                          "Datareadfromandwrittentofile1");
+    Datareadfromandwrittentofile1 =
+        named(data->addAction(QStringLiteral("Data read from and written to file")),
+              "Datareadfromandwrittentofile1");
     QMenu* about = bar->addMenu(QStringLiteral("&About"));
     About = named(about->addAction(QStringLiteral("About")), "About");
 }
 
-void TForm1::connecthandlers()
-{
+void TForm1::connecthandlers() {
     connect(Cylindrical_source_radiobutton, &QRadioButton::clicked, this,
             &TForm1::Cylindrical_source_radiobuttonClick);
-    connect(Cuboid_source_radiobutton, &QRadioButton::clicked, this, &TForm1::Cuboid_source_radiobuttonClick);
-    connect(Point_source_radiobutton, &QRadioButton::clicked, this, &TForm1::Point_source_radiobuttonClick);
+    connect(Cuboid_source_radiobutton, &QRadioButton::clicked, this,
+            &TForm1::Cuboid_source_radiobuttonClick);
+    connect(Point_source_radiobutton, &QRadioButton::clicked, this,
+            &TForm1::Point_source_radiobuttonClick);
     connect(cylinder_detector_radiobutton, &QRadioButton::clicked, this,
             &TForm1::cylinder_detector_radiobuttonClick);
     connect(cuboid_detector_radiobutton, &QRadioButton::clicked, this,
@@ -361,7 +364,8 @@ void TForm1::connecthandlers()
     connect(twopiradiobutton, &QRadioButton::clicked, this, &TForm1::twopiradiobuttonClick);
     connect(fourpiradiobutton, &QRadioButton::clicked, this, &TForm1::fourpiradiobuttonClick);
 
-    connect(EstimateButton, &QPushButton::clicked, this, [this] { EstimateButtonClick(EstimateButton); });
+    connect(EstimateButton, &QPushButton::clicked, this,
+            [this] { EstimateButtonClick(EstimateButton); });
     connect(Datareadfromandwrittentofile1, &QAction::triggered, this,
             [this] { EstimateButtonClick(Datareadfromandwrittentofile1); });
     connect(Showlastresults1, &QAction::triggered, this, &TForm1::Showlastresults1Click);

@@ -15,8 +15,7 @@ namespace korvex {
 
 // A source or detector choice sets its flags and brings the fields and the
 // diagram into line with them.
-void TForm1::choosesource(bool cylinder, bool cuboid, bool point)
-{
+void TForm1::choosesource(bool cylinder, bool cuboid, bool point) {
     state_.flags.cylsrc = cylinder;
     state_.flags.cubsrc = cuboid;
     state_.flags.ptsrc = point;
@@ -24,8 +23,7 @@ void TForm1::choosesource(bool cylinder, bool cuboid, bool point)
     setcorrectimage();
 }
 
-void TForm1::choosedetector(bool cylinder, bool cuboid, bool sphere)
-{
+void TForm1::choosedetector(bool cylinder, bool cuboid, bool sphere) {
     state_.flags.cyldet = cylinder;
     state_.flags.cubdet = cuboid;
     state_.flags.sphdet = sphere;
@@ -41,26 +39,22 @@ void TForm1::cylinder_detector_radiobuttonClick() { choosedetector(true, false, 
 void TForm1::cuboid_detector_radiobuttonClick() { choosedetector(false, true, false); }
 void TForm1::Spherical_detector_radiobuttonClick() { choosedetector(false, false, true); }
 
-void TForm1::twopiradiobuttonClick()
-{
+void TForm1::twopiradiobuttonClick() {
     state_.flags.twopisrc = true;
     state_.flags.fourpisrc = false;
 }
 
-void TForm1::fourpiradiobuttonClick()
-{
+void TForm1::fourpiradiobuttonClick() {
     state_.flags.fourpisrc = true;
     state_.flags.twopisrc = false;
 }
 
-void TForm1::seton(QLabel* label, QLineEdit* edit, bool on)
-{
+void TForm1::seton(QLabel* label, QLineEdit* edit, bool on) {
     label->setEnabled(on);
     edit->setEnabled(on);
 }
 
-void TForm1::setcorrectinputboxes()
-{
+void TForm1::setcorrectinputboxes() {
     const GeometryFlags& f = state_.flags;
     const QString zero = QStringLiteral("0");
     // The blocks run in this order; a later one overrides an earlier one.
@@ -128,43 +122,35 @@ void TForm1::setcorrectinputboxes()
     }
 }
 
-void TForm1::turn_off_images()
-{
-    for (Diagram* d : {Image_cyldet_cylsrc, Image_cyldet_cubsrc, image_cyldet_ptsrc, Image_cubdet_cylsrc,
-                       Image_cubdet_cubsrc, image_cubdet_ptsrc, Image_spherical_det_cylind_scr,
-                       Image_spherical_det_cuboid_src, Image_spherical_det_point_src})
+void TForm1::turn_off_images() {
+    for (Diagram* d :
+         {Image_cyldet_cylsrc, Image_cyldet_cubsrc, image_cyldet_ptsrc, Image_cubdet_cylsrc,
+          Image_cubdet_cubsrc, image_cubdet_ptsrc, Image_spherical_det_cylind_scr,
+          Image_spherical_det_cuboid_src, Image_spherical_det_point_src})
         d->hide();
 }
 
-void TForm1::setcorrectimage()
-{
+void TForm1::setcorrectimage() {
     const GeometryFlags& f = state_.flags;
     turn_off_images();
     // Columns: cylindrical source (not a point), cuboid source, point.
     auto pick = [&](Diagram* cyl, Diagram* cub, Diagram* pt) -> Diagram* {
-        if (f.ptsrc)
-            return pt;
-        if (f.cylsrc)
-            return cyl;
-        if (f.cubsrc)
-            return cub;
+        if (f.ptsrc) return pt;
+        if (f.cylsrc) return cyl;
+        if (f.cubsrc) return cub;
         return nullptr;
     };
     Diagram* shown = nullptr;
-    if (f.cyldet)
-        shown = pick(Image_cyldet_cylsrc, Image_cyldet_cubsrc, image_cyldet_ptsrc);
-    else if (f.cubdet)
-        shown = pick(Image_cubdet_cylsrc, Image_cubdet_cubsrc, image_cubdet_ptsrc);
+    if (f.cyldet) shown = pick(Image_cyldet_cylsrc, Image_cyldet_cubsrc, image_cyldet_ptsrc);
+    else if (f.cubdet) shown = pick(Image_cubdet_cylsrc, Image_cubdet_cubsrc, image_cubdet_ptsrc);
     else if (f.sphdet)
         shown = pick(Image_spherical_det_cylind_scr, Image_spherical_det_cuboid_src,
                      Image_spherical_det_point_src);
-    if (shown)
-        shown->show();
+    if (shown) shown->show();
     Memo_A->setVisible(!f.ptsrc);
 }
 
-void TForm1::resetbooleans()
-{
+void TForm1::resetbooleans() {
     GeometryFlags& f = state_.flags;
     f.cylsrc = Cylindrical_source_radiobutton->isChecked();
     f.cubsrc = Cuboid_source_radiobutton->isChecked();
@@ -181,43 +167,34 @@ void TForm1::resetbooleans()
     f.fourpisrc = fourpiradiobutton->isChecked();
 }
 
-void TForm1::ClearButtonClick()
-{
-    for (QLineEdit* e : {Inputbox_r1, Inputbox_t1, Inputbox_r2, Inputbox_h, Inputbox_a1, Inputbox_b1,
-                         Inputbox_a2, Inputbox_b2, Inputbox_a3, inputbox_b3, Inputbox_d, Inputbox_c,
-                         inputbox_endcount})
+void TForm1::ClearButtonClick() {
+    for (QLineEdit* e :
+         {Inputbox_r1, Inputbox_t1, Inputbox_r2, Inputbox_h, Inputbox_a1, Inputbox_b1, Inputbox_a2,
+          Inputbox_b2, Inputbox_a3, inputbox_b3, Inputbox_d, Inputbox_c, inputbox_endcount})
         e->clear();
     for (QLineEdit* e : {inputbox_rot_x3, Inputbox_rot_y2, Inputbox_rot_z0})
         e->setText(QStringLiteral("0"));
 }
 
-void TForm1::disclaim()
-{
-    if (!state_.flags.showabout)
-        return;
+void TForm1::disclaim() {
+    if (!state_.flags.showabout) return;
     message(MessageKind::information, abouttext());
     state_.flags.showabout = false;
 }
 
-void TForm1::AboutClick()
-{
+void TForm1::AboutClick() {
     state_.flags.showabout = true;
     disclaim();
 }
 
-void TForm1::ExitButtonClick()
-{
-    close();
-}
+void TForm1::ExitButtonClick() { close(); }
 
-void TForm1::FormActivate()
-{
+void TForm1::FormActivate() {
     PageControl1->setCurrentWidget(Source);
     disclaim();
 }
 
-bool TForm1::event(QEvent* event)
-{
+bool TForm1::event(QEvent* event) {
     // Run after the activation has been handled, so that the About box
     // opens from the event loop rather than inside the activation.
     if (event->type() == QEvent::WindowActivate)

@@ -14,8 +14,7 @@
 
 namespace korvex {
 
-bool writereport(const QString& name, const std::string& text, QString* error)
-{
+bool writereport(const QString& name, const std::string& text, QString* error) {
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
@@ -34,20 +33,16 @@ bool writereport(const QString& name, const std::string& text, QString* error)
     return true;
 }
 
-QStringList printedlines(const std::array<std::string, 19>& printlines)
-{
+QStringList printedlines(const std::array<std::string, 19>& printlines) {
     static const QRegularExpression linebreak(QStringLiteral("\r\n|\r|\n"));
     QStringList out;
-    for (const std::string& line : printlines)
-        out += QString::fromStdString(line).split(linebreak);
+    for (const std::string& line : printlines) out += QString::fromStdString(line).split(linebreak);
     return out;
 }
 
-bool printreport(QPrinter& printer, const QStringList& lines)
-{
+bool printreport(QPrinter& printer, const QStringList& lines) {
     QPainter painter;
-    if (!painter.begin(&printer))
-        return false;
+    if (!painter.begin(&printer)) return false;
     QFont font = painter.font();
     font.setPointSizeF(12);
     painter.setFont(font);
@@ -56,8 +51,7 @@ bool printreport(QPrinter& printer, const QStringList& lines)
     double y = 0;
     for (const QString& line : lines) {
         if (y > 0 && y + metrics.height() > pageheight) {
-            if (!printer.newPage())
-                return false;
+            if (!printer.newPage()) return false;
             y = 0;
         }
         painter.drawText(QPointF(0, y + metrics.ascent()), line);
@@ -66,37 +60,27 @@ bool printreport(QPrinter& printer, const QStringList& lines)
     return painter.end();
 }
 
-void TForm1::resultsloop()
-{
+void TForm1::resultsloop() {
     for (;;) {
         switch (dialogs().results(displaytext(state_.report.lastresults + "\r\r"))) {
-        case ResultsChoice::save:
-            if (!gosave())
-                return;
-            break;
-        case ResultsChoice::print:
-            if (!goprint())
-                return;
-            break;
-        case ResultsChoice::finish:
-            return;
-        case ResultsChoice::closed:
-            break;  // shown again
+            case ResultsChoice::save:
+                if (!gosave()) return;
+                break;
+            case ResultsChoice::print:
+                if (!goprint()) return;
+                break;
+            case ResultsChoice::finish: return;
+            case ResultsChoice::closed: break;  // shown again
         }
     }
 }
 
-void TForm1::Showlastresults1Click()
-{
-    resultsloop();
-}
+void TForm1::Showlastresults1Click() { resultsloop(); }
 
-bool TForm1::gosave()
-{
+bool TForm1::gosave() {
     for (;;) {
         const auto name = dialogs().savereportfile();
-        if (!name)
-            return true;
+        if (!name) return true;
         bool ok = true;
         if (QFileInfo::exists(*name)) {
             const QString full = QDir::toNativeSeparators(QFileInfo(*name).absoluteFilePath());
@@ -115,8 +99,7 @@ bool TForm1::gosave()
     }
 }
 
-bool TForm1::goprint()
-{
+bool TForm1::goprint() {
     const QStringList names = dialogs().printers();
     ListBox1->clear();
     ListBox1->addItems(names);
@@ -125,12 +108,11 @@ bool TForm1::goprint()
         return true;
     }
     QPrinter printer(QPrinter::HighResolution);
-    if (!dialogs().printsetup(printer))
-        return true;
+    if (!dialogs().printsetup(printer)) return true;
     if (!printreport(printer, printedlines(state_.report.printlines))) {
         dialogs().message(MessageKind::error,
-                          QStringLiteral("The report could not be printed on ") + printer.printerName() +
-                              QStringLiteral("."));
+                          QStringLiteral("The report could not be printed on ") +
+                              printer.printerName() + QStringLiteral("."));
         return false;
     }
     return true;

@@ -12,8 +12,7 @@
 
 namespace korvex {
 
-ResultsDialog::ResultsDialog(const QString& text, QWidget* parent) : QDialog(parent)
-{
+ResultsDialog::ResultsDialog(const QString& text, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ResultsDialog"));
     setWindowTitle(QStringLiteral("Results"));
     setModal(true);
@@ -39,8 +38,8 @@ ResultsDialog::ResultsDialog(const QString& text, QWidget* parent) : QDialog(par
     const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
     const int bar = scroll->verticalScrollBar()->sizeHint().width();
     const int height = std::min(want.height(), avail.height() * 7 / 10);
-    const int width = std::min(want.width() + (height < want.height() ? bar : 0),
-                               avail.width() * 9 / 10);
+    const int width =
+        std::min(want.width() + (height < want.height() ? bar : 0), avail.width() * 9 / 10);
     scroll->setMinimumSize(width, height);
 
     auto* buttons = new QDialogButtonBox;
@@ -53,9 +52,18 @@ ResultsDialog::ResultsDialog(const QString& text, QWidget* parent) : QDialog(par
     finish->setObjectName(QStringLiteral("Finish"));
     save->setDefault(true);
     save->setFocus();
-    connect(save, &QPushButton::clicked, this, [this] { choice_ = ResultsChoice::save; accept(); });
-    connect(print, &QPushButton::clicked, this, [this] { choice_ = ResultsChoice::print; accept(); });
-    connect(finish, &QPushButton::clicked, this, [this] { choice_ = ResultsChoice::finish; accept(); });
+    connect(save, &QPushButton::clicked, this, [this] {
+        choice_ = ResultsChoice::save;
+        accept();
+    });
+    connect(print, &QPushButton::clicked, this, [this] {
+        choice_ = ResultsChoice::print;
+        accept();
+    });
+    connect(finish, &QPushButton::clicked, this, [this] {
+        choice_ = ResultsChoice::finish;
+        accept();
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(scroll);
@@ -63,8 +71,7 @@ ResultsDialog::ResultsDialog(const QString& text, QWidget* parent) : QDialog(par
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-void ResultsDialog::keyPressEvent(QKeyEvent* event)
-{
+void ResultsDialog::keyPressEvent(QKeyEvent* event) {
     // The dialog has no cancel button: Escape is ignored here rather than
     // rejecting the dialog.
     if (event->matches(QKeySequence::Cancel)) {

@@ -19,112 +19,95 @@
 
 namespace korvex {
 
-void TForm1::EstimateButtonClick(QObject* sender)
-{
+void TForm1::EstimateButtonClick(QObject* sender) {
     // The command runs to its end inside this handler; a second one cannot
     // start meanwhile (input is swallowed and dialogs are modal), and this
     // guard makes sure of it.
-    if (running_)
-        return;
+    if (running_) return;
     running_ = true;
     const bool batchrun = sender == Datareadfromandwrittentofile1;
     lastrun_ = runcommand(state_, *this, batchrun, runseed());
     running_ = false;
 }
 
-QLineEdit* TForm1::edit(Field f) const
-{
+QLineEdit* TForm1::edit(Field f) const {
     switch (f) {
-    case Field::r1: return Inputbox_r1;
-    case Field::a1: return Inputbox_a1;
-    case Field::b1: return Inputbox_b1;
-    case Field::t1: return Inputbox_t1;
-    case Field::r2: return Inputbox_r2;
-    case Field::a2: return Inputbox_a2;
-    case Field::b2: return Inputbox_b2;
-    case Field::t2: return Inputbox_h;
-    case Field::d: return Inputbox_d;
-    case Field::a3: return Inputbox_a3;
-    case Field::b3: return inputbox_b3;
-    case Field::c: return Inputbox_c;
-    case Field::emissions: return inputbox_endcount;
-    case Field::rotz: return Inputbox_rot_z0;
-    case Field::roty: return Inputbox_rot_y2;
-    case Field::rotx: return inputbox_rot_x3;
+        case Field::r1: return Inputbox_r1;
+        case Field::a1: return Inputbox_a1;
+        case Field::b1: return Inputbox_b1;
+        case Field::t1: return Inputbox_t1;
+        case Field::r2: return Inputbox_r2;
+        case Field::a2: return Inputbox_a2;
+        case Field::b2: return Inputbox_b2;
+        case Field::t2: return Inputbox_h;
+        case Field::d: return Inputbox_d;
+        case Field::a3: return Inputbox_a3;
+        case Field::b3: return inputbox_b3;
+        case Field::c: return Inputbox_c;
+        case Field::emissions: return inputbox_endcount;
+        case Field::rotz: return Inputbox_rot_z0;
+        case Field::roty: return Inputbox_rot_y2;
+        case Field::rotx: return inputbox_rot_x3;
     }
     return nullptr;
 }
 
-QLabel* TForm1::label(Field f) const
-{
+QLabel* TForm1::label(Field f) const {
     switch (f) {
-    case Field::r1: return Label_r1;
-    case Field::a1: return Label_a1;
-    case Field::b1: return Label_b1;
-    case Field::t1: return Label_t1;
-    case Field::r2: return Label_r2;
-    case Field::a2: return Label_a2;
-    case Field::b2: return Label_b2;
-    case Field::t2: return Label_h;
-    case Field::d: return Label_d;
-    case Field::a3: return Label_a3;
-    case Field::b3: return Label_b3;
-    case Field::c: return Label_c;
-    case Field::emissions: return nullptr;
-    case Field::rotz: return Label_rot_z0;
-    case Field::roty: return Label_rot_y2;
-    case Field::rotx: return Label_rot_x3;
+        case Field::r1: return Label_r1;
+        case Field::a1: return Label_a1;
+        case Field::b1: return Label_b1;
+        case Field::t1: return Label_t1;
+        case Field::r2: return Label_r2;
+        case Field::a2: return Label_a2;
+        case Field::b2: return Label_b2;
+        case Field::t2: return Label_h;
+        case Field::d: return Label_d;
+        case Field::a3: return Label_a3;
+        case Field::b3: return Label_b3;
+        case Field::c: return Label_c;
+        case Field::emissions: return nullptr;
+        case Field::rotz: return Label_rot_z0;
+        case Field::roty: return Label_rot_y2;
+        case Field::rotx: return Label_rot_x3;
     }
     return nullptr;
 }
 
-std::string TForm1::text(Field f) const
-{
-    return edit(f)->text().toStdString();
-}
+std::string TForm1::text(Field f) const { return edit(f)->text().toStdString(); }
 
-std::string TForm1::caption(Field f) const
-{
+std::string TForm1::caption(Field f) const {
     // The emission count has no label of its own beside its edit.
-    if (f == Field::emissions)
-        return "number of emissions";
+    if (f == Field::emissions) return "number of emissions";
     return label(f)->text().toStdString();
 }
 
-void TForm1::message(MessageKind kind, const std::string& text)
-{
+void TForm1::message(MessageKind kind, const std::string& text) {
     dialogs().message(kind, displaytext(text));
 }
 
-bool TForm1::confirm(ConfirmKind kind, const std::string& text)
-{
+bool TForm1::confirm(ConfirmKind kind, const std::string& text) {
     return dialogs().confirm(kind, displaytext(text));
 }
 
 // The full file name, as the questions about an existing file show it.
-static std::string fullname(const QString& name)
-{
+static std::string fullname(const QString& name) {
     return QDir::toNativeSeparators(QFileInfo(name).absoluteFilePath()).toStdString();
 }
 
-std::optional<std::string> TForm1::choosedatafile()
-{
+std::optional<std::string> TForm1::choosedatafile() {
     const auto name = dialogs().opendatafile();
-    if (!name)
-        return std::nullopt;
+    if (!name) return std::nullopt;
     return fullname(*name);
 }
 
-std::optional<std::string> TForm1::chooseresultsfile()
-{
+std::optional<std::string> TForm1::chooseresultsfile() {
     const auto name = dialogs().saveresultsfile();
-    if (!name)
-        return std::nullopt;
+    if (!name) return std::nullopt;
     return fullname(*name);
 }
 
-void TForm1::commandstarting(bool batchrun)
-{
+void TForm1::commandstarting(bool batchrun) {
     if (batchrun) {
         PageControl1->hide();
         turn_off_images();
@@ -138,8 +121,7 @@ void TForm1::commandstarting(bool batchrun)
     EstimateButton->setEnabled(false);
 }
 
-void TForm1::commandfinished(bool batchrun, RunState&)
-{
+void TForm1::commandfinished(bool batchrun, RunState&) {
     if (batchrun) {
         // The datasets overwrote the choice flags: the radio buttons decide
         // them again.
@@ -153,8 +135,7 @@ void TForm1::commandfinished(bool batchrun, RunState&)
     EstimateButton->setEnabled(true);
 }
 
-void TForm1::loopstarting(const std::string& caption, const RunParameters&, const GeometryFlags&)
-{
+void TForm1::loopstarting(const std::string& caption, const RunParameters&, const GeometryFlags&) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ProgressBar1->setValue(0);
     StaticText3->setText(QString::fromStdString(caption));
@@ -165,7 +146,8 @@ void TForm1::loopstarting(const std::string& caption, const RunParameters&, cons
     const int width = std::max(Panel1->width(), std::min(345, centralWidget()->width() - 10));
     Panel1->resize(width, Panel1->height());
     const QRect area = DiagramArea->geometry();
-    Panel1->move((centralWidget()->width() - width) / 2, std::max(0, area.bottom() - Panel1->height() - 4));
+    Panel1->move((centralWidget()->width() - width) / 2,
+                 std::max(0, area.bottom() - Panel1->height() - 4));
     Panel1->show();
     Panel1->raise();
 
@@ -174,27 +156,23 @@ void TForm1::loopstarting(const std::string& caption, const RunParameters&, cons
     repaint();
 }
 
-void TForm1::loopfinished()
-{
+void TForm1::loopfinished() {
     swallower_->uninstall();
     QApplication::restoreOverrideCursor();
     EstimateButton->setEnabled(true);
     Panel1->hide();
 }
 
-void TForm1::progressstep(const RunTallies&)
-{
+void TForm1::progressstep(const RunTallies&) {
     // QProgressBar repaints at once when its shown value changes.
     ProgressBar1->setValue(ProgressBar1->value() + 1);
 }
 
-bool TForm1::pollabort()
-{
+bool TForm1::pollabort() {
     // Pending events are handled so the window keeps repainting, while the
     // filter swallows every input; an Escape among them is only noted.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (!swallower_->takeescape())
-        return false;
+    if (!swallower_->takeescape()) return false;
 
     swallower_->uninstall();
     QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -205,9 +183,6 @@ bool TForm1::pollabort()
     return yes;
 }
 
-void TForm1::showresults(RunState&)
-{
-    resultsloop();
-}
+void TForm1::showresults(RunState&) { resultsloop(); }
 
 }  // namespace korvex

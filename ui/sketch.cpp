@@ -17,32 +17,25 @@ constexpr int circlesteps = 96;
 constexpr double headlength = 0.13;
 constexpr double headwidth = 0.05;
 
-QPointF unit2(QPointF p)
-{
+QPointF unit2(QPointF p) {
     const double n = std::hypot(p.x(), p.y());
     return n > 0 ? p / n : QPointF(0, 0);
 }
 
 }  // namespace
 
-double dot(V3 a, V3 b)
-{
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
+double dot(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 
-V3 cross(V3 a, V3 b)
-{
+V3 cross(V3 a, V3 b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-V3 unit(V3 a)
-{
+V3 unit(V3 a) {
     const double n = std::sqrt(dot(a, a));
     return n > 0 ? (1.0 / n) * a : a;
 }
 
-Sketch::Sketch()
-{
+Sketch::Sketch() {
     // Seen from the front right and a little above: Xd runs to the right
     // (towards the source), Yd into the picture, Zd up.
     const double elevation = 22 * pi / 180;
@@ -53,28 +46,19 @@ Sketch::Sketch()
     up_ = cross(view_, right_);
 }
 
-QPointF Sketch::project(V3 p) const
-{
-    return {korvex::dot(p, right_), korvex::dot(p, up_)};
-}
+QPointF Sketch::project(V3 p) const { return {korvex::dot(p, right_), korvex::dot(p, up_)}; }
 
-void Sketch::include(QPointF p)
-{
+void Sketch::include(QPointF p) {
     minx_ = std::min(minx_, p.x());
     maxx_ = std::max(maxx_, p.x());
     miny_ = std::min(miny_, p.y());
     maxy_ = std::max(maxy_, p.y());
 }
 
-void Sketch::line(V3 a, V3 b, Ink ink)
-{
-    path({a, b}, ink);
-}
+void Sketch::line(V3 a, V3 b, Ink ink) { path({a, b}, ink); }
 
-void Sketch::path(const std::vector<V3>& points, Ink ink, bool closed)
-{
-    if (points.size() < 2)
-        return;
+void Sketch::path(const std::vector<V3>& points, Ink ink, bool closed) {
+    if (points.size() < 2) return;
     QPainterPath p;
     p.moveTo(project(points.front()));
     include(project(points.front()));
@@ -82,24 +66,20 @@ void Sketch::path(const std::vector<V3>& points, Ink ink, bool closed)
         p.lineTo(project(points[i]));
         include(project(points[i]));
     }
-    if (closed)
-        p.closeSubpath();
+    if (closed) p.closeSubpath();
     strokes_.push_back({p, ink, QColor()});
 }
 
-void Sketch::face(const std::vector<V3>& points, const QColor& fill)
-{
+void Sketch::face(const std::vector<V3>& points, const QColor& fill) {
     QPainterPath p;
     p.moveTo(project(points.front()));
-    for (size_t i = 1; i < points.size(); ++i)
-        p.lineTo(project(points[i]));
+    for (size_t i = 1; i < points.size(); ++i) p.lineTo(project(points[i]));
     p.closeSubpath();
     // Faces come first, under the lines.
     strokes_.insert(strokes_.begin(), {p, Ink::outline, fill});
 }
 
-void Sketch::dot(V3 p, double radius)
-{
+void Sketch::dot(V3 p, double radius) {
     QPainterPath path;
     path.addEllipse(project(p), radius, radius);
     include(project(p) + QPointF(radius, radius));
@@ -107,8 +87,7 @@ void Sketch::dot(V3 p, double radius)
     strokes_.push_back({path, Ink::outline, Qt::black});
 }
 
-void Sketch::arrowhead(QPointF tip, QPointF from)
-{
+void Sketch::arrowhead(QPointF tip, QPointF from) {
     const QPointF d = unit2(tip - from);
     const QPointF n(-d.y(), d.x());
     QPainterPath head;
@@ -119,8 +98,7 @@ void Sketch::arrowhead(QPointF tip, QPointF from)
     strokes_.push_back({head, Ink::thin, Qt::black});
 }
 
-void Sketch::axis(V3 a, V3 b, const QString& name)
-{
+void Sketch::axis(V3 a, V3 b, const QString& name) {
     line(a, b, Ink::thin);
     const QPointF pa = project(a), pb = project(b);
     arrowhead(pb, pa);
@@ -130,12 +108,10 @@ void Sketch::axis(V3 a, V3 b, const QString& name)
     include(beyond - QPointF(textsize_, textsize_ * 0.6));
 }
 
-void Sketch::spin(V3 centre, V3 axisdirection, double radius)
-{
+void Sketch::spin(V3 centre, V3 axisdirection, double radius) {
     const V3 w = unit(axisdirection);
     V3 u = cross(w, view_);
-    if (korvex::dot(u, u) < 1e-12)
-        u = cross(w, V3{0, 0, 1});
+    if (korvex::dot(u, u) < 1e-12) u = cross(w, V3{0, 0, 1});
     u = unit(u);
     const V3 v = cross(w, u);  // u, v, w right-handed: increasing angle is counter-clockwise
     std::vector<V3> arc;
@@ -147,8 +123,7 @@ void Sketch::spin(V3 centre, V3 axisdirection, double radius)
     arrowhead(project(arc.back()), project(arc[arc.size() - 4]));
 }
 
-void Sketch::dimension(V3 a, V3 b, const QString& name, QPointF side)
-{
+void Sketch::dimension(V3 a, V3 b, const QString& name, QPointF side) {
     line(a, b, Ink::thin);
     const QPointF pa = project(a), pb = project(b);
     arrowhead(pa, pb);
@@ -159,20 +134,17 @@ void Sketch::dimension(V3 a, V3 b, const QString& name, QPointF side)
     include(at - QPointF(textsize_, textsize_ * 0.6));
 }
 
-void Sketch::text(V3 at, const QString& name, QPointF offset)
-{
+void Sketch::text(V3 at, const QString& name, QPointF offset) {
     const QPointF p = project(at) + offset;
     labels_.push_back({p, name});
     include(p + QPointF(textsize_, textsize_ * 0.6));
     include(p - QPointF(textsize_, textsize_ * 0.6));
 }
 
-void Sketch::drum(const Axes3& f, double r, double height, const QColor& shade)
-{
+void Sketch::drum(const Axes3& f, double r, double height, const QColor& shade) {
     auto rim = [&](double t, double w) { return f.at(r * std::cos(t), r * std::sin(t), w); };
     std::vector<V3> near;
-    for (int i = 0; i < circlesteps; ++i)
-        near.push_back(rim(2 * pi * i / circlesteps, 0));
+    for (int i = 0; i < circlesteps; ++i) near.push_back(rim(2 * pi * i / circlesteps, 0));
     face(near, shade);
     if (height == 0) {
         path(near, Ink::outline, true);
@@ -206,17 +178,16 @@ void Sketch::drum(const Axes3& f, double r, double height, const QColor& shade)
     const double a = korvex::dot(f.x, view_), b = korvex::dot(f.y, view_);
     if (std::hypot(a, b) > 1e-9) {
         const double t0 = std::atan2(-a, b);
-        for (double t : {t0, t0 + pi})
-            line(rim(t, 0), rim(t, height));
+        for (double t : {t0, t0 + pi}) line(rim(t, 0), rim(t, height));
     }
 }
 
-void Sketch::box(const Axes3& f, double a, double b, double height, const QColor& shade)
-{
+void Sketch::box(const Axes3& f, double a, double b, double height, const QColor& shade) {
     auto corner = [&](int i, int j, double w) { return f.at(i * a / 2, j * b / 2, w); };
     face({corner(-1, -1, 0), corner(1, -1, 0), corner(1, 1, 0), corner(-1, 1, 0)}, shade);
     if (height == 0) {
-        path({corner(-1, -1, 0), corner(1, -1, 0), corner(1, 1, 0), corner(-1, 1, 0)}, Ink::outline, true);
+        path({corner(-1, -1, 0), corner(1, -1, 0), corner(1, 1, 0), corner(-1, 1, 0)}, Ink::outline,
+             true);
         return;
     }
     const double sign = height > 0 ? 1 : -1;
@@ -228,9 +199,11 @@ void Sketch::box(const Axes3& f, double a, double b, double height, const QColor
     for (double w : {0.0, height}) {
         const bool endseen = w == 0 ? nearseen : farseen;
         for (int j : {-1, 1})
-            line(corner(-1, j, w), corner(1, j, w), endseen || sideseen(0, j) ? Ink::outline : Ink::hidden);
+            line(corner(-1, j, w), corner(1, j, w),
+                 endseen || sideseen(0, j) ? Ink::outline : Ink::hidden);
         for (int i : {-1, 1})
-            line(corner(i, -1, w), corner(i, 1, w), endseen || sideseen(i, 0) ? Ink::outline : Ink::hidden);
+            line(corner(i, -1, w), corner(i, 1, w),
+                 endseen || sideseen(i, 0) ? Ink::outline : Ink::hidden);
     }
     // The four edges along the thickness.
     for (int i : {-1, 1})
@@ -239,8 +212,7 @@ void Sketch::box(const Axes3& f, double a, double b, double height, const QColor
                  sideseen(i, 0) || sideseen(0, j) ? Ink::outline : Ink::hidden);
 }
 
-void Sketch::ball(const Axes3& f, double r, const QColor& shade)
-{
+void Sketch::ball(const Axes3& f, double r, const QColor& shade) {
     std::vector<V3> outline, equator;
     for (int i = 0; i < circlesteps; ++i) {
         const double t = 2 * pi * i / circlesteps;
@@ -266,10 +238,8 @@ void Sketch::ball(const Axes3& f, double r, const QColor& shade)
     path(run, runseen ? Ink::thin : Ink::hidden);
 }
 
-void Sketch::paint(QPainter& painter, const QRectF& target) const
-{
-    if (strokes_.empty() || target.isEmpty())
-        return;
+void Sketch::paint(QPainter& painter, const QRectF& target) const {
+    if (strokes_.empty() || target.isEmpty()) return;
     const double margin = 0.04 * std::max(maxx_ - minx_, maxy_ - miny_);
     const double w = maxx_ - minx_ + 2 * margin, h = maxy_ - miny_ + 2 * margin;
     const double scale = std::min(target.width() / w, target.height() / h);
@@ -283,7 +253,8 @@ void Sketch::paint(QPainter& painter, const QRectF& target) const
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
     const double unitpx = scale * 0.01;  // one hundredth of a drawing unit
-    QPen outline(Qt::black, std::max(1.0, 1.8 * unitpx), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    QPen outline(Qt::black, std::max(1.0, 1.8 * unitpx), Qt::SolidLine, Qt::RoundCap,
+                 Qt::RoundJoin);
     QPen thin(Qt::black, std::max(0.8, 1.0 * unitpx), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     QPen hidden(QColor(90, 90, 90), std::max(0.8, 1.0 * unitpx), Qt::DashLine, Qt::FlatCap);
     QPen guide(QColor(120, 120, 120), std::max(0.7, 0.8 * unitpx), Qt::DotLine, Qt::FlatCap);
@@ -298,10 +269,10 @@ void Sketch::paint(QPainter& painter, const QRectF& target) const
         }
         painter.setBrush(Qt::NoBrush);
         switch (s.ink) {
-        case Ink::outline: painter.setPen(outline); break;
-        case Ink::thin: painter.setPen(thin); break;
-        case Ink::hidden: painter.setPen(hidden); break;
-        case Ink::guide: painter.setPen(guide); break;
+            case Ink::outline: painter.setPen(outline); break;
+            case Ink::thin: painter.setPen(thin); break;
+            case Ink::hidden: painter.setPen(hidden); break;
+            case Ink::guide: painter.setPen(guide); break;
         }
         painter.drawPath(p);
     }
@@ -315,7 +286,8 @@ void Sketch::paint(QPainter& painter, const QRectF& target) const
     for (const Label& l : labels_) {
         const QPointF c = t.map(l.at);
         const double width = metrics.horizontalAdvance(l.text);
-        painter.drawText(QPointF(c.x() - width / 2, c.y() + (metrics.ascent() - metrics.descent()) / 2), l.text);
+        painter.drawText(
+            QPointF(c.x() - width / 2, c.y() + (metrics.ascent() - metrics.descent()) / 2), l.text);
     }
     painter.restore();
 }

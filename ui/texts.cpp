@@ -2,20 +2,19 @@
 
 namespace korvex {
 
-QString memoAtext()
-{
-    return QStringLiteral("For a plane source, set the thickness t1 to 0. For a line source, select "
-                          "cuboid source and set t1 to 0 and a1 or b1 to 0.");
+QString memoAtext() {
+    return QStringLiteral(
+        "For a plane source, set the thickness t1 to 0. For a line source, select "
+        "cuboid source and set t1 to 0 and a1 or b1 to 0.");
 }
 
-QString memo3text()
-{
-    return QStringLiteral("For a plane window detector, set t2=0. Only the emissions entering the "
-                          "window from above will be counted as entering the detector. ");
+QString memo3text() {
+    return QStringLiteral(
+        "For a plane window detector, set t2=0. Only the emissions entering the "
+        "window from above will be counted as entering the detector. ");
 }
 
-QStringList memo2lines()
-{
+QStringList memo2lines() {
     return {
         "Please read this. Use the scroll bar to see all the text.",
         "",
@@ -82,8 +81,7 @@ QStringList memo2lines()
     };
 }
 
-std::string abouttext()
-{
+std::string abouttext() {
     return "Korvex3.exe version 1.4\r\r\r"
            "A Monte Carlo method to calculate the average solid angle subtended by a detector\r"
            "- right cylinder, cuboid, circular window, rectangular window or sphere in shape -\r"
@@ -96,8 +94,7 @@ std::string abouttext()
            "The method is a Monte Carlo estimate by random rays.\r\r";
 }
 
-QString displaytext(const std::string& text)
-{
+QString displaytext(const std::string& text) {
     QString s = QString::fromStdString(text);
     s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     s.replace(QLatin1Char('\r'), QLatin1Char('\n'));

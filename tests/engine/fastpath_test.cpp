@@ -34,8 +34,9 @@ std::string nameof(Isa i) { return kernelset(i).name; }
 // Distance in units in the last place between two doubles of the same sign.
 long long ulps(double a, double b) {
     if (a == b) return 0;
-    if ((a < 0) != (b < 0)) return std::llabs(std::bit_cast<long long>(std::fabs(a))) +
-                                   std::llabs(std::bit_cast<long long>(std::fabs(b)));
+    if ((a < 0) != (b < 0))
+        return std::llabs(std::bit_cast<long long>(std::fabs(a))) +
+               std::llabs(std::bit_cast<long long>(std::fabs(b)));
     return std::llabs(std::bit_cast<long long>(a) - std::bit_cast<long long>(b));
 }
 
@@ -58,13 +59,26 @@ std::vector<Case> allcases() {
                 const bool twopi = variant & 1, rotated = variant & 2, thick = variant & 4;
                 if (s == 2 && thick && rotated) continue;
                 Case c;
-                c.flags = {.cylsrc = s != 1, .cubsrc = s == 1, .ptsrc = s == 2,
-                           .cyldet = d == 2 || d == 3, .cubdet = d == 0 || d == 1, .sphdet = d == 4,
-                           .twopisrc = twopi, .fourpisrc = !twopi,
-                           .discwindow = d == 2, .rectwindow = d == 1};
-                c.prm = {.r1 = 0.7, .a1 = 1.2, .b1 = 0.6, .t1 = thick ? 0.4 : 0,
-                         .r2 = 1, .a2 = 1.6, .b2 = 1.1, .t2 = (d == 1 || d == 2) ? 0 : 0.9,
-                         .a3 = 0.35, .b3 = -0.2,
+                c.flags = {.cylsrc = s != 1,
+                           .cubsrc = s == 1,
+                           .ptsrc = s == 2,
+                           .cyldet = d == 2 || d == 3,
+                           .cubdet = d == 0 || d == 1,
+                           .sphdet = d == 4,
+                           .twopisrc = twopi,
+                           .fourpisrc = !twopi,
+                           .discwindow = d == 2,
+                           .rectwindow = d == 1};
+                c.prm = {.r1 = 0.7,
+                         .a1 = 1.2,
+                         .b1 = 0.6,
+                         .t1 = thick ? 0.4 : 0,
+                         .r2 = 1,
+                         .a2 = 1.6,
+                         .b2 = 1.1,
+                         .t2 = (d == 1 || d == 2) ? 0 : 0.9,
+                         .a3 = 0.35,
+                         .b3 = -0.2,
                          .c = (variant & 1) ? 0.8 : 0.3};  // some sources reach into the detector
                 if (rotated) {
                     c.prm.rotx = degtorad(35);
@@ -141,14 +155,15 @@ TEST(FastPath, BlockSamplerMatchesTheSampler) {
                             ASSERT_EQ(got[k], want[k]) << c.name << " lane " << i;
                         } else {
                             ASSERT_NEAR(got[k], want[k], 1e-14) << nameof(isa) << " " << c.name;
-                            if (std::fabs(want[k]) > 1e-3) worst = std::max(worst, ulps(got[k], want[k]));
+                            if (std::fabs(want[k]) > 1e-3)
+                                worst = std::max(worst, ulps(got[k], want[k]));
                         }
                     }
                 }
             }
         }
-        if (isa != Isa::base) std::printf("%s: emission coordinates within %lld ulp\n",
-                                          nameof(isa).c_str(), worst);
+        if (isa != Isa::base)
+            std::printf("%s: emission coordinates within %lld ulp\n", nameof(isa).c_str(), worst);
     }
 }
 
@@ -162,7 +177,8 @@ TEST(FastPath, BlockAnglesUseTheExtendedProduct) {
     ASSERT_EQ(setup.draws, 2);
     std::vector<double> us = {0, 1, 0.5, 0.25, 1.0 / 3, realscale, 1 - realscale};
     auto gen = mtcreate(12345);
-    while (us.size() % blocksize != 0 || us.size() < 200 * blocksize) us.push_back(randomreal(*gen));
+    while (us.size() % blocksize != 0 || us.size() < 200 * blocksize)
+        us.push_back(randomreal(*gen));
     int differ = 0;
     for (size_t at = 0; at < us.size(); at += blocksize) {
         Block b;
@@ -210,12 +226,15 @@ TEST(FastPath, BlockDetectorsDecideLikeTheTests) {
         Vec3 p, q;
     };
     const std::vector<Ray> edges = {
-        {{3, 0, 2}, {2, 0, 1}},     {{5, 1, 4}, {4, 1, 3}},        {{0, 0, 1}, {1, 0, 0}},
-        {{1, 0, 0}, {2, 0, -1}},    {{0.2, 0, 0}, {0.8, 0, -0.8}}, {{0.2, 0, 0}, {0.8, 0, 0.8}},
-        {{0.5, 0, 10}, {0.5, 0, 9}}, {{-5, 0, -0.5}, {-4, 0, -0.5}}, {{0, 0, 0}, {0.1, 0, -1}},
-        {{0, 0, 0}, {0.1, 0, 1}},   {{2, 0, 1}, {1, 0, 0}},        {{0, 0, 1}, {0, 0, 0}},
-        {{0, 0, 1}, {0, 0, 2}},     {{1, 0, 5}, {1, 0, 4}},        {{0, 0, -0.5}, {0, 0, -1.5}},
-        {{0.8, 0.55, 0}, {0.8, 0.55, -1}}, {{0, 0, -1}, {0.6, 0, -1.8}}};
+        {{3, 0, 2}, {2, 0, 1}},        {{5, 1, 4}, {4, 1, 3}},
+        {{0, 0, 1}, {1, 0, 0}},        {{1, 0, 0}, {2, 0, -1}},
+        {{0.2, 0, 0}, {0.8, 0, -0.8}}, {{0.2, 0, 0}, {0.8, 0, 0.8}},
+        {{0.5, 0, 10}, {0.5, 0, 9}},   {{-5, 0, -0.5}, {-4, 0, -0.5}},
+        {{0, 0, 0}, {0.1, 0, -1}},     {{0, 0, 0}, {0.1, 0, 1}},
+        {{2, 0, 1}, {1, 0, 0}},        {{0, 0, 1}, {0, 0, 0}},
+        {{0, 0, 1}, {0, 0, 2}},        {{1, 0, 5}, {1, 0, 4}},
+        {{0, 0, -0.5}, {0, 0, -1.5}},  {{0.8, 0.55, 0}, {0.8, 0.55, -1}},
+        {{0, 0, -1}, {0.6, 0, -1.8}}};
     for (Isa isa : supported()) {
         for (const Case& c : allcases()) {
             if (c.prm.rotx != 0 || c.flags.twopisrc) continue;
@@ -253,7 +272,8 @@ TEST(FastPath, BlockDetectorsDecideLikeTheTests) {
                     case DetectorKind::sphere: testsphere(p, q, prm, one); break;
                 }
                 Block single = b;
-                for (int k = 0; k < blocksize; ++k) single.hit[k] = single.inside[k] = single.path[k] = 0;
+                for (int k = 0; k < blocksize; ++k)
+                    single.hit[k] = single.inside[k] = single.path[k] = 0;
                 for (auto& row : single.count)
                     for (double& x : row) x = 0;
                 single.hit[0] = b.hit[i];
@@ -261,8 +281,8 @@ TEST(FastPath, BlockDetectorsDecideLikeTheTests) {
                 single.inside[0] = b.inside[i];
                 for (int r = 0; r < 6; ++r) single.count[r][0] = b.count[r][i];
                 kernelset(isa).tally[kind](single, 1, lane);
-                expectsametallies(lane, one, true, nameof(isa) + " " + c.name + " lane " +
-                                                       std::to_string(i));
+                expectsametallies(lane, one, true,
+                                  nameof(isa) + " " + c.name + " lane " + std::to_string(i));
             }
         }
     }

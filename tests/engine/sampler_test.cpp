@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <numbers>
 
@@ -116,9 +116,9 @@ TEST(Sampler, PointsStayInsideTheSource) {
         const Emission e = sampleemission(d.prm, d.flags, makeframe(d.prm, false), *gen);
         ASSERT_EQ(e.p.z, 0);
         maxr = std::max(maxr, std::hypot(e.p.x, e.p.y));
-        const double len = std::sqrt((e.q.x - e.p.x) * (e.q.x - e.p.x) +
-                                     (e.q.y - e.p.y) * (e.q.y - e.p.y) +
-                                     (e.q.z - e.p.z) * (e.q.z - e.p.z));
+        const double len =
+            std::sqrt((e.q.x - e.p.x) * (e.q.x - e.p.x) + (e.q.y - e.p.y) * (e.q.y - e.p.y) +
+                      (e.q.z - e.p.z) * (e.q.z - e.p.z));
         ASSERT_NEAR(len, 1, 1e-14);
 
         const Emission l = sampleemission(line.prm, line.flags, makeframe(line.prm, false), *gen);

@@ -52,7 +52,8 @@ double discfromline(double r, double c, double t) {
 // Sources on the axis of a window, against the window's closed form.
 TEST(Statistics, WindowsSeenFromTheirAxis) {
     const GeometryFlags pointdisc{.ptsrc = true, .discwindow = true};
-    const GeometryFlags halfpointdisc{.ptsrc = true, .twopisrc = true, .fourpisrc = false, .discwindow = true};
+    const GeometryFlags halfpointdisc{
+        .ptsrc = true, .twopisrc = true, .fourpisrc = false, .discwindow = true};
     const struct {
         const char* what;
         GeometryFlags flags;
@@ -64,13 +65,22 @@ TEST(Statistics, WindowsSeenFromTheirAxis) {
         // 2 pi towards the window sees the same solid angle.
         {"2 pi point over a disc", halfpointdisc, {.r2 = 1.5, .c = 2}, 1, discangle(2, 1.5)},
         // Turned a quarter about Xs, half the window's rays leave the front face.
-        {"2 pi point turned a quarter", halfpointdisc, {.r2 = 1.5, .c = 2, .rotx = degtorad(90)}, 2,
+        {"2 pi point turned a quarter",
+         halfpointdisc,
+         {.r2 = 1.5, .c = 2, .rotx = degtorad(90)},
+         2,
          discangle(2, 1.5) / 2},
         // A disc source of radius 0: every point on the axis.
-        {"thick line over a disc", {.discwindow = true}, {.t1 = 2, .r2 = 1, .c = 0.5}, 11,
+        {"thick line over a disc",
+         {.discwindow = true},
+         {.t1 = 2, .r2 = 1, .c = 0.5},
+         11,
          discfromline(1, 0.5, 2)},
-        {"point over a rectangle", {.ptsrc = true, .cyldet = false, .cubdet = true, .rectwindow = true},
-         {.a2 = 2, .b2 = 3, .c = 1.5}, 4357, rectangle(2, 3, 1.5)},
+        {"point over a rectangle",
+         {.ptsrc = true, .cyldet = false, .cubdet = true, .rectwindow = true},
+         {.a2 = 2, .b2 = 3, .c = 1.5},
+         4357,
+         rectangle(2, 3, 1.5)},
     };
     for (const auto& c : cases) {
         const Estimate e = run(c.prm, c.flags, c.seed, 400000);
@@ -119,8 +129,14 @@ TEST(Statistics, CylinderAndCuboidAlongTheirAxis) {
 // emission enters once and leaves once.
 TEST(Statistics, WallAndFaceCountsAreTwiceTheHits) {
     const GeometryFlags cyl;
-    const RunParameters p{.r1 = 0.8, .t1 = 0.3, .r2 = 1, .t2 = 2, .a3 = 1.5, .c = 1,
-                    .rotx = degtorad(30), .roty = degtorad(-20)};
+    const RunParameters p{.r1 = 0.8,
+                          .t1 = 0.3,
+                          .r2 = 1,
+                          .t2 = 2,
+                          .a3 = 1.5,
+                          .c = 1,
+                          .rotx = degtorad(30),
+                          .roty = degtorad(-20)};
     const Estimate c = run(p, cyl, 77, 300000);
     EXPECT_GT(c.t.hits, 10000);
     EXPECT_GT(c.t.sidehits, 0);
@@ -130,8 +146,19 @@ TEST(Statistics, WallAndFaceCountsAreTwiceTheHits) {
     EXPECT_FALSE(c.t.sourceinside);
 
     const GeometryFlags cub{.cylsrc = false, .cubsrc = true, .cyldet = false, .cubdet = true};
-    const RunParameters q{.r1 = 0.8, .a1 = 1, .b1 = 0.5, .t1 = 0.3, .r2 = 1, .a2 = 2, .b2 = 1.5, .t2 = 2,
-                          .a3 = 0.7, .b3 = -1.8, .c = 0.2, .rotx = degtorad(30), .roty = degtorad(-20),
+    const RunParameters q{.r1 = 0.8,
+                          .a1 = 1,
+                          .b1 = 0.5,
+                          .t1 = 0.3,
+                          .r2 = 1,
+                          .a2 = 2,
+                          .b2 = 1.5,
+                          .t2 = 2,
+                          .a3 = 0.7,
+                          .b3 = -1.8,
+                          .c = 0.2,
+                          .rotx = degtorad(30),
+                          .roty = degtorad(-20),
                           .rotz = degtorad(75)};
     const Estimate b = run(q, cub, 78, 300000);
     const RunTallies& t = b.t;

@@ -30,7 +30,8 @@ private:
 
 // Every count and the inside flag of two tallies agree. The path sum is left
 // to the caller: how close it must come depends on the test.
-inline void expectsamecounts(const RunTallies& got, const RunTallies& want, const std::string& what) {
+inline void expectsamecounts(const RunTallies& got, const RunTallies& want,
+                             const std::string& what) {
     EXPECT_EQ(got.emitted, want.emitted) << what;
     EXPECT_EQ(got.hits, want.hits) << what;
     EXPECT_EQ(got.sidehits, want.sidehits) << what;

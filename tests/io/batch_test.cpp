@@ -19,8 +19,8 @@ using testing::TempDir;
 // The example dataset: a disc of radius 2.5 facing a cylinder of radius 3 and
 // thickness 5, 10 above it and 1 to the side, ten million emissions, 4 pi.
 std::vector<std::string> discovercylinder() {
-    return {"true", "false", "true", "false", "false", "0", "0", "2.5", "0", "0", "0",
-            "3",    "5",     "0",    "0",     "1",     "10", "0", "0",  "0", "1E7", "false"};
+    return {"true", "false", "true", "false", "false", "0",  "0", "2.5", "0", "0",   "0",
+            "3",    "5",     "0",    "0",     "1",     "10", "0", "0",   "0", "1E7", "false"};
 }
 
 std::string lines(const std::vector<std::string>& values, const std::string& end = "*\n") {
@@ -169,7 +169,8 @@ std::vector<std::string> withvalue(int index, const std::string& value) {
 
 std::vector<std::string> withcount(size_t count) {
     std::vector<std::string> v = discovercylinder();
-    for (int extra = 23; v.size() < count; ++extra) v.push_back("extra value " + std::to_string(extra));
+    for (int extra = 23; v.size() < count; ++extra)
+        v.push_back("extra value " + std::to_string(extra));
     v.resize(count);
     return v;
 }
@@ -227,7 +228,8 @@ TEST(ReadDataset, A23rdValueIsIgnored) {
 
 TEST(ReadDataset, FileEndingInsideADatasetNamesTheCount) {
     TempDir dir;
-    Reader r(dir.write("cut.txt", lines(discovercylinder()) + lines(withcount(7), "/ cut short\n")));
+    Reader r(
+        dir.write("cut.txt", lines(discovercylinder()) + lines(withcount(7), "/ cut short\n")));
     r.next();
     EXPECT_EQ(r.batch.readerror, "");
     r.next();

@@ -121,8 +121,8 @@ TEST(KorvexBatch, UsageErrors) {
 
 TEST(KorvexBatch, SameSeedSameResults) {
     TempDir dir;
-    const std::string data = dir.write("data.txt", dataset("20000") + dataset("abc") +
-                                                       dataset("30000", "2"));
+    const std::string data =
+        dir.write("data.txt", dataset("20000") + dataset("abc") + dataset("30000", "2"));
     const std::string a = dir.file("a.txt"), b = dir.file("b.txt");
     Outcome o = run(dir, {"--seed", "4242", data, a});
     EXPECT_EQ(o.status, 0) << o.err;

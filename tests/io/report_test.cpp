@@ -67,13 +67,24 @@ TEST(Report, PointSourceOverSphereFromScreen) {
 }
 
 TEST(Report, RotatedTwoPiDiscOverCylinderFromFile) {
-    const RunParameters prm{.r1 = 2.5, .t1 = 1, .r2 = 3, .t2 = 5, .d = 1, .a3 = 1, .c = 10,
-                            .rotx = degtorad(30), .rotz = degtorad(-45)};
+    const RunParameters prm{.r1 = 2.5,
+                            .t1 = 1,
+                            .r2 = 3,
+                            .t2 = 5,
+                            .d = 1,
+                            .a3 = 1,
+                            .c = 10,
+                            .rotx = degtorad(30),
+                            .rotz = degtorad(-45)};
     GeometryFlags f = shapes(false, false, 'c', false, true);
     f.batchrun = true;
     f.rotated = true;
-    const RunTallies t{.emitted = 2000, .hits = 500, .sidehits = 300, .tophits = 450,
-                       .bottomhits = 120, .meanpath = 3.25};
+    const RunTallies t{.emitted = 2000,
+                       .hits = 500,
+                       .sidehits = 300,
+                       .tophits = 450,
+                       .bottomhits = 120,
+                       .meanpath = 3.25};
     const Report r = build(prm, f, t, {false, 3, "0.5"});
     EXPECT_EQ(r.lastresults,
               "Input data from file, dataset 3:\r\n"
@@ -103,11 +114,18 @@ TEST(Report, RotatedTwoPiDiscOverCylinderFromFile) {
 }
 
 TEST(Report, RectangleOverCuboidNamesTheFacePlanes) {
-    const RunParameters prm{.a1 = 2, .b1 = 3, .a2 = 4, .b2 = 6, .t2 = 2, .a3 = -1.5, .b3 = 0.25, .c = 7};
+    const RunParameters prm{
+        .a1 = 2, .b1 = 3, .a2 = 4, .b2 = 6, .t2 = 2, .a3 = -1.5, .b3 = 0.25, .c = 7};
     const GeometryFlags f = shapes(true, false, 'b', false, false);
-    const RunTallies t{.emitted = 150000, .hits = 12345, .topfacehits = 9000, .bottomfacehits = 2000,
-                       .xplusfacehits = 500, .xminusfacehits = 400, .yplusfacehits = 300,
-                       .yminusfacehits = 145, .meanpath = 0.75};
+    const RunTallies t{.emitted = 150000,
+                       .hits = 12345,
+                       .topfacehits = 9000,
+                       .bottomfacehits = 2000,
+                       .xplusfacehits = 500,
+                       .xminusfacehits = 400,
+                       .yplusfacehits = 300,
+                       .yminusfacehits = 145,
+                       .meanpath = 0.75};
     const Report r = build(prm, f, t, {false, 0, "3"});
     EXPECT_EQ(r.lastresults,
               "Input data from screen\r\n"
@@ -157,8 +175,12 @@ TEST(Report, WindowsHaveNoWallOrPathLines) {
 // A source on or in the detector: the warning takes line 9, right before the
 // emission count, and the wall or face counts are withheld.
 const RunParameters sizes{.r2 = 3, .a2 = 4, .b2 = 6, .t2 = 2};
-const RunTallies inside{.emitted = 1000, .hits = 400, .sidehits = 5, .topfacehits = 7,
-                        .sourceinside = true, .meanpath = 1};
+const RunTallies inside{.emitted = 1000,
+                        .hits = 400,
+                        .sidehits = 5,
+                        .topfacehits = 7,
+                        .sourceinside = true,
+                        .meanpath = 1};
 const std::string volumewarning =
     "\r\nWARNING. Part or all of the source is on or within the detector volume.";
 
@@ -197,8 +219,8 @@ TEST(Report, SourceInsideWithholdsWallCounts) {
 }
 
 TEST(Report, AbortedHeading) {
-    const Report r = build({.r2 = 1}, shapes(false, false, 's', false, false), counts(30003, 3),
-                           {true, 0, "0"});
+    const Report r =
+        build({.r2 = 1}, shapes(false, false, 's', false, false), counts(30003, 3), {true, 0, "0"});
     EXPECT_EQ(r.printlines[8], "\r\nResults up to time when simulation aborted:");
     EXPECT_EQ(r.printlines[9], "Emissions from source = 30003 (3.0003E+4)");
 }
@@ -223,10 +245,10 @@ TEST(Report, NoHitsGiveZeroStatisticsAndTheZeroPathLines) {
 }
 
 TEST(Report, EveryEmissionAHitHasZeroError) {
-    const Report r = build({.r2 = 10}, shapes(false, false, 's', false, false), counts(1000, 1000, 4));
+    const Report r =
+        build({.r2 = 10}, shapes(false, false, 's', false, false), counts(1000, 1000, 4));
     EXPECT_EQ(r.printlines[15], "Mean path length through sphere = 4.0000000 +/- 0.0000000");
-    EXPECT_EQ(r.printlines[16],
-              "\r\nAverage solid angle = 12.5663706 +/- 0.0000000 steradians");
+    EXPECT_EQ(r.printlines[16], "\r\nAverage solid angle = 12.5663706 +/- 0.0000000 steradians");
     EXPECT_EQ(r.printlines[17], "[Estimated error at 99.9% confidence interval = 0%]");
 }
 

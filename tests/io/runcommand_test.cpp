@@ -87,8 +87,7 @@ public:
     void progressstep(const RunTallies&) override {}
     bool pollabort() override { return ++polls == abortatpoll; }
     bool stoprequested() override {
-        return stopafterdatasets >= 0 &&
-               static_cast<int>(captions.size()) >= stopafterdatasets;
+        return stopafterdatasets >= 0 && static_cast<int>(captions.size()) >= stopafterdatasets;
     }
 };
 
@@ -101,8 +100,8 @@ const std::string openingprompt =
 // numbered from 1; overrides replace or add single values, count cuts the
 // dataset short.
 std::string dataset(std::map<int, std::string> overrides = {}, std::size_t count = 99) {
-    std::vector<std::string> v = {"true", "false", "false", "false", "true", "0",    "0", "1",
-                                  "0",    "0",     "0",     "5",     "0",    "0",    "0", "0",
+    std::vector<std::string> v = {"true", "false", "false", "false", "true",  "0",    "0", "1",
+                                  "0",    "0",     "0",     "5",     "0",     "0",    "0", "0",
                                   "10",   "0",     "0",     "0",     "10000", "false"};
     for (const auto& [k, text] : overrides) {
         if (static_cast<std::size_t>(k) > v.size()) v.resize(static_cast<std::size_t>(k));
@@ -249,13 +248,13 @@ TEST(BatchRun, NothingToReadCreatesNoResultsFile) {
 }
 
 TEST(BatchRun, MalformedDatasetsGetProblemEntries) {
-    std::string data = dataset({{21, "0"}});            // 1: no emissions
-    data += dataset({{3, "true"}});                      // 2: two detectors
-    data += dataset({{23, "x"}, {24, "y"}});             // 3: 24 values
-    data += dataset({}, 21);                             // 4: no 2 pi flag
-    data += dataset({{21, "1E17"}});                     // 5: a loop without end
-    data += dataset({{12, "1E200"}, {21, "100"}});       // 6: paths overflow
-    data += "true\nfalse\ntrue\n/ cut short\n";         // 7: the file ends
+    std::string data = dataset({{21, "0"}});        // 1: no emissions
+    data += dataset({{3, "true"}});                 // 2: two detectors
+    data += dataset({{23, "x"}, {24, "y"}});        // 3: 24 values
+    data += dataset({}, 21);                        // 4: no 2 pi flag
+    data += dataset({{21, "1E17"}});                // 5: a loop without end
+    data += dataset({{12, "1E200"}, {21, "100"}});  // 6: paths overflow
+    data += "true\nfalse\ntrue\n/ cut short\n";     // 7: the file ends
     Batch b(data);
     const RunResult r = b.run();
     EXPECT_EQ(r.outcome, RunOutcome::completed);
@@ -288,7 +287,8 @@ TEST(BatchRun, PointSourceChoiceDoesNotCarryOver) {
     Batch b(dataset({{8, "0"}}));
     b.state.flags.ptsrc = true;
     b.run();
-    EXPECT_EQ(b.state.report.printlines[1], "Circular face source, r1 = 0\r\nSource thickness, t1 = 0");
+    EXPECT_EQ(b.state.report.printlines[1],
+              "Circular face source, r1 = 0\r\nSource thickness, t1 = 0");
     EXPECT_EQ(b.state.report.printlines[7], "Source not rotated");
 }
 
@@ -361,7 +361,10 @@ TEST(BatchRun, UnreadableDataFileFails) {
 
 TEST(ScreenRun, ShowsTheReport) {
     ScriptHost host;
-    host.texts = {{Field::r1, "1"}, {Field::r2, "3"}, {Field::t2, "5"}, {Field::c, "10"},
+    host.texts = {{Field::r1, "1"},
+                  {Field::r2, "3"},
+                  {Field::t2, "5"},
+                  {Field::c, "10"},
                   {Field::emissions, "2000"}};
     RunState state;
     const RunResult r = runcommand(state, host, false, 1);
@@ -387,14 +390,23 @@ TEST(ScreenRun, RejectedInputRunsNothing) {
         std::string message;
         std::size_t loops;
     } cases[] = {
-        {"a field that is not a number", {{Field::r1, "1"}, {Field::r2, "x"}}, false,
-         "Invalid data in caption", 0},
+        {"a field that is not a number",
+         {{Field::r1, "1"}, {Field::r2, "x"}},
+         false,
+         "Invalid data in caption",
+         0},
         // A count the loop could never finish is refused before it starts.
-        {"an endless count", {{Field::r1, "1"}, {Field::r2, "3"}, {Field::t2, "5"}, {Field::emissions, "1E300"}},
-         false, "Invalid value for number of emissions", 0},
+        {"an endless count",
+         {{Field::r1, "1"}, {Field::r2, "3"}, {Field::t2, "5"}, {Field::emissions, "1E300"}},
+         false,
+         "Invalid value for number of emissions",
+         0},
         // Path lengths that overflow are not shown as a report.
-        {"overflowing paths", {{Field::r1, "1"}, {Field::r2, "1E200"}, {Field::emissions, "100"}}, true,
-         "Dimensions too large: the path lengths overflow", 1},
+        {"overflowing paths",
+         {{Field::r1, "1"}, {Field::r2, "1E200"}, {Field::emissions, "100"}},
+         true,
+         "Dimensions too large: the path lengths overflow",
+         1},
     };
     for (const auto& c : cases) {
         ScriptHost host;

@@ -12,14 +12,22 @@ namespace korvex {
 namespace {
 
 const std::map<Field, std::string> captions = {
-    {Field::r1, "source radius, r1"},       {Field::a1, "source length, a1"},
-    {Field::b1, "source length, b1"},       {Field::t1, "source thickness, t1"},
-    {Field::r2, "detector radius, r2"},     {Field::a2, "detector length a2"},
-    {Field::b2, "detector length b2"},      {Field::t2, "detector thickness, t2"},
-    {Field::d, "displacement, d"},          {Field::a3, "displacement, a3"},
-    {Field::b3, "displacement, b3"},        {Field::c, "displacement, c"},
-    {Field::emissions, "number of emissions"}, {Field::rotz, "Rotation ccw about Z'' "},
-    {Field::roty, "Rotation ccw about Y' "}, {Field::rotx, "Rotation ccw about X"},
+    {Field::r1, "source radius, r1"},
+    {Field::a1, "source length, a1"},
+    {Field::b1, "source length, b1"},
+    {Field::t1, "source thickness, t1"},
+    {Field::r2, "detector radius, r2"},
+    {Field::a2, "detector length a2"},
+    {Field::b2, "detector length b2"},
+    {Field::t2, "detector thickness, t2"},
+    {Field::d, "displacement, d"},
+    {Field::a3, "displacement, a3"},
+    {Field::b3, "displacement, b3"},
+    {Field::c, "displacement, c"},
+    {Field::emissions, "number of emissions"},
+    {Field::rotz, "Rotation ccw about Z'' "},
+    {Field::roty, "Rotation ccw about Y' "},
+    {Field::rotx, "Rotation ccw about X"},
 };
 
 struct Fields : FieldSource {
@@ -53,10 +61,10 @@ struct Script : Prompter {
 // A complete set of texts for a cylindrical source over a cylinder.
 Fields cylinderfields() {
     Fields f;
-    f.texts = {{Field::r1, "1"},  {Field::t1, "0"},        {Field::r2, "2"},
-               {Field::t2, "3"},  {Field::d, "0.5"},       {Field::c, "10"},
-               {Field::emissions, "1E7"}, {Field::rotz, "0"}, {Field::roty, "0"},
-               {Field::rotx, "0"}, {Field::a3, "not read"}, {Field::b3, "x"}};
+    f.texts = {{Field::r1, "1"},          {Field::t1, "0"},        {Field::r2, "2"},
+               {Field::t2, "3"},          {Field::d, "0.5"},       {Field::c, "10"},
+               {Field::emissions, "1E7"}, {Field::rotz, "0"},      {Field::roty, "0"},
+               {Field::rotx, "0"},        {Field::a3, "not read"}, {Field::b3, "x"}};
     return f;
 }
 
@@ -99,8 +107,9 @@ TEST(ScreenInput, CylinderOverCylinderReadsInOrder) {
     const Outcome o = read(f, GeometryFlags{});
     EXPECT_FALSE(o.flags.dataerror);
     EXPECT_TRUE(o.script.shown.empty());
-    const std::vector<Field> order = {Field::r1, Field::r2, Field::t2, Field::d, Field::t1, Field::c,
-                                      Field::emissions, Field::rotz, Field::roty, Field::rotx};
+    const std::vector<Field> order = {Field::r1,   Field::r2,  Field::t2,        Field::d,
+                                      Field::t1,   Field::c,   Field::emissions, Field::rotz,
+                                      Field::roty, Field::rotx};
     EXPECT_EQ(f.asked, order);
     EXPECT_EQ(o.prm.a3, 0.5);  // d places the source
     EXPECT_EQ(o.prm.b3, 0);
@@ -111,10 +120,11 @@ TEST(ScreenInput, CylinderOverCylinderReadsInOrder) {
 
 TEST(ScreenInput, CuboidShapesReadA3B3AndIgnoreD) {
     Fields f;
-    f.texts = {{Field::a1, "1"}, {Field::b1, "2"}, {Field::t1, "0.5"}, {Field::t2, "0"},
-               {Field::a2, "4"}, {Field::b2, "6"}, {Field::a3, "-1"}, {Field::b3, "2"},
-               {Field::c, "3"},  {Field::emissions, "2.5"}, {Field::rotz, "-45"},
-               {Field::roty, "0"}, {Field::rotx, "30"}, {Field::d, "garbage"}};
+    f.texts = {{Field::a1, "1"},          {Field::b1, "2"},     {Field::t1, "0.5"},
+               {Field::t2, "0"},          {Field::a2, "4"},     {Field::b2, "6"},
+               {Field::a3, "-1"},         {Field::b3, "2"},     {Field::c, "3"},
+               {Field::emissions, "2.5"}, {Field::rotz, "-45"}, {Field::roty, "0"},
+               {Field::rotx, "30"},       {Field::d, "garbage"}};
     GeometryFlags flags;
     flags.cylsrc = false;
     flags.cubsrc = true;
@@ -122,9 +132,9 @@ TEST(ScreenInput, CuboidShapesReadA3B3AndIgnoreD) {
     flags.cubdet = true;
     const Outcome o = read(f, flags);
     ASSERT_FALSE(o.flags.dataerror);
-    const std::vector<Field> order = {Field::a1, Field::b1, Field::t2, Field::a2, Field::b2,
-                                      Field::a3, Field::b3, Field::t1, Field::c, Field::emissions,
-                                      Field::rotz, Field::roty, Field::rotx};
+    const std::vector<Field> order = {
+        Field::a1, Field::b1, Field::t2,        Field::a2,   Field::b2,   Field::a3,  Field::b3,
+        Field::t1, Field::c,  Field::emissions, Field::rotz, Field::roty, Field::rotx};
     EXPECT_EQ(f.asked, order);
     EXPECT_TRUE(o.flags.rectwindow);
     EXPECT_TRUE(o.flags.thicksrc);
@@ -149,14 +159,23 @@ TEST(ScreenInput, RejectionsShowOneMessageAndStop) {
     cuboid.cubdet = true;
     const std::vector<Case> cases = {
         {"empty t1", {}, {{Field::t1, ""}}, "warning: Invalid data in source thickness, t1"},
-        {"trailing blank", {}, {{Field::r1, "12.5 "}}, "warning: Invalid data in source radius, r1"},
+        {"trailing blank",
+         {},
+         {{Field::r1, "12.5 "}},
+         "warning: Invalid data in source radius, r1"},
         {"r2 zero", {}, {{Field::r2, "0"}}, "plain: r2 cannot be zero"},
         {"sphere r2 zero", sphere, {{Field::r2, "-0"}}, "plain: r2 cannot be zero"},
-        {"face zero", cuboid, {{Field::a2, "0"}, {Field::b2, "1"}, {Field::a3, "0"}, {Field::b3, "0"}},
+        {"face zero",
+         cuboid,
+         {{Field::a2, "0"}, {Field::b2, "1"}, {Field::a3, "0"}, {Field::b3, "0"}},
          "plain: Detector face dimensions cannot be zero"},
-        {"count below one", {}, {{Field::emissions, "0.5"}},
+        {"count below one",
+         {},
+         {{Field::emissions, "0.5"}},
          "plain: Invalid value for number of emissions"},
-        {"count negative", {}, {{Field::emissions, "-5"}},
+        {"count negative",
+         {},
+         {{Field::emissions, "-5"}},
          "warning: Invalid data in number of emissions"},
         {"empty angle", {}, {{Field::roty, ""}}, "warning: Invalid data in Rotation ccw about Y' "},
     };
@@ -186,8 +205,10 @@ TEST(ScreenInput, TwoPiQuestions) {
     point.ptsrc = true;
     point.twopisrc = true;
     point.fourpisrc = false;
-    const std::string thick = "You are setting a thick source as 2 pi.\rThey are normally modelled as 4 pi.";
-    const std::string pointq = "You are setting a point source as 2 pi.\rThey are normally modelled as 4 pi.";
+    const std::string thick =
+        "You are setting a thick source as 2 pi.\rThey are normally modelled as 4 pi.";
+    const std::string pointq =
+        "You are setting a point source as 2 pi.\rThey are normally modelled as 4 pi.";
 
     Fields thin = cylinderfields();
     thin.texts[Field::r1] = "0";

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -31,17 +31,14 @@ public:
     bool printsetup(QPrinter&) override { return false; }
 };
 
-void save(QWidget* w, const QString& path)
-{
+void save(QWidget* w, const QString& path) {
     QApplication::processEvents();
-    if (!w->grab().save(path))
-        qFatal("cannot write %s", qPrintable(path));
+    if (!w->grab().save(path)) qFatal("cannot write %s", qPrintable(path));
 }
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationDisplayName(QStringLiteral("Korvex"));
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs"));
@@ -61,16 +58,17 @@ int main(int argc, char** argv)
         {form.cylinder_detector_radiobutton, "cyldet"},
         {form.cuboid_detector_radiobutton, "cubdet"},
         {form.Spherical_detector_radiobutton, "sphdet"}};
-    const QList<QWidget*> tabs = {form.Source, form.Detector, form.Axial_disp, form.Source, form.Rot_tilt,
-                                  form.emissions, form.Detector, form.Axial_disp, form.Source};
+    const QList<QWidget*> tabs = {form.Source,   form.Detector,   form.Axial_disp,
+                                  form.Source,   form.Rot_tilt,   form.emissions,
+                                  form.Detector, form.Axial_disp, form.Source};
     int n = 0;
     for (auto [det, detname] : detectors) {
         for (auto [src, srcname] : sources) {
             det->click();
             src->click();
             form.PageControl1->setCurrentWidget(tabs[n++]);
-            save(&form, out.filePath(QStringLiteral("window-%1-%2.png").arg(QLatin1String(detname),
-                                                                            QLatin1String(srcname))));
+            save(&form, out.filePath(QStringLiteral("window-%1-%2.png")
+                                         .arg(QLatin1String(detname), QLatin1String(srcname))));
         }
     }
 
@@ -89,8 +87,7 @@ int main(int argc, char** argv)
 
     // The progress panel as a run shows it.
     form.loopstarting(" ", {}, state.flags);
-    for (int i = 0; i < 37; ++i)
-        form.progressstep({});
+    for (int i = 0; i < 37; ++i) form.progressstep({});
     save(&form, out.filePath(QStringLiteral("window-running.png")));
     form.loopfinished();
 

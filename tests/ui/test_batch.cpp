@@ -16,14 +16,19 @@ using namespace korvex;
 namespace {
 
 const QString openingprompt =
-    "You will now be asked for the name of the input data file\nand the file name of the file for saving the "
-    "results.\n\nNote - Values are not checked for conflict, consistency or range.\nIt is recommended you make a "
+    "You will now be asked for the name of the input data file\nand the file name of the file for "
+    "saving the "
+    "results.\n\nNote - Values are not checked for conflict, consistency or range.\nIt is "
+    "recommended you make a "
     "test run with a low emission number first.\nOK?";
 
 // A disc over a cylinder, 4 pi; then a 2 pi cuboid source over a cuboid.
 const char* datafile =
-    "true / cylinder source\nfalse\ntrue\nfalse\nfalse\n0\n0\n2.5\n0\n0\n0\n3\n5\n0\n0\n1\n10\n0\n0\n0\n200\nfalse\n*\n"
-    "false\ntrue\nfalse\ntrue\nfalse\n1\n1\n0\n0\n2\n2\n0\n1\n0.5\n0.5\n0\n3\n0\n0\n0\n300\ntrue\n*\n";
+    "true / cylinder "
+    "source\nfalse\ntrue\nfalse\nfalse\n0\n0\n2."
+    "5\n0\n0\n0\n3\n5\n0\n0\n1\n10\n0\n0\n0\n200\nfalse\n*\n"
+    "false\ntrue\nfalse\ntrue\nfalse\n1\n1\n0\n0\n2\n2\n0\n1\n0.5\n0.5\n0\n3\n0\n0\n0\n300\ntrue\n*"
+    "\n";
 
 // Notes what the window looks like whenever a dataset's loop starts.
 class WatchedForm : public TForm1 {
@@ -32,23 +37,20 @@ public:
     QStringList captions;
     bool choiceshidden = true;
 
-    void loopstarting(const std::string& caption, const RunParameters& prm, const GeometryFlags& flags) override
-    {
+    void loopstarting(const std::string& caption, const RunParameters& prm,
+                      const GeometryFlags& flags) override {
         TForm1::loopstarting(caption, prm, flags);
         captions << StaticText3->text();
         bool diagrams = false;
-        for (Diagram* d : findChildren<Diagram*>())
-            diagrams = diagrams || !d->isHidden();
+        for (Diagram* d : findChildren<Diagram*>()) diagrams = diagrams || !d->isHidden();
         choiceshidden = choiceshidden && GroupBox2->isHidden() && GroupBox7->isHidden() &&
                         PageControl1->isHidden() && !diagrams && !Panel1->isHidden();
     }
 };
 
-QString makefile(const QTemporaryDir& dir, const QString& name, const QByteArray& data)
-{
+QString makefile(const QTemporaryDir& dir, const QString& name, const QByteArray& data) {
     QFile f(dir.filePath(name));
-    if (f.open(QIODevice::WriteOnly))
-        f.write(data);
+    if (f.open(QIODevice::WriteOnly)) f.write(data);
     return f.fileName();
 }
 
@@ -68,8 +70,7 @@ private slots:
     void cancelledOrNotAppended();
 };
 
-void BatchTest::twoDatasetsAppended()
-{
+void BatchTest::twoDatasetsAppended() {
     const BatchFiles files;
     const QString &data = files.data, &results = files.results;
     ScriptedWindow<WatchedForm> window(false);
@@ -81,7 +82,8 @@ void BatchTest::twoDatasetsAppended()
     form.Datareadfromandwrittentofile1->trigger();
 
     QCOMPARE(form.lastrun().outcome, RunOutcome::completed);
-    QCOMPARE(dialogs.questions, QStringList({openingprompt, QDir::toNativeSeparators(results) + " file exists. Append?"}));
+    QCOMPARE(dialogs.questions, QStringList({openingprompt, QDir::toNativeSeparators(results) +
+                                                                " file exists. Append?"}));
     QCOMPARE(form.captions, QStringList({"Dataset 1 from file", "Dataset 2 from file"}));
     QVERIFY(form.choiceshidden);
     QCOMPARE(dialogs.messagetexts(), QStringList{"Done."});
@@ -93,16 +95,19 @@ void BatchTest::twoDatasetsAppended()
     const QByteArray written = f.readAll();
     QVERIFY(written.startsWith("previous run\r\nInput data from file, dataset 1:\r\n"));
     QCOMPARE(written.count("Input data from file, dataset "), 2);
-    QVERIFY(written.contains("\r\n\r\nInput data from file, dataset 2:\r\nRectangular face source"));
+    QVERIFY(
+        written.contains("\r\n\r\nInput data from file, dataset 2:\r\nRectangular face source"));
     QVERIFY(written.endsWith(" s\r\n\r\n\r\n\r\n"));
 
     // The window is back as its radio buttons say.
-    QVERIFY(!form.GroupBox2->isHidden() && !form.GroupBox7->isHidden() && !form.PageControl1->isHidden());
+    QVERIFY(!form.GroupBox2->isHidden() && !form.GroupBox7->isHidden() &&
+            !form.PageControl1->isHidden());
     QVERIFY(form.Panel1->isHidden());
     QVERIFY(!form.Image_cyldet_cylsrc->isHidden());
     QVERIFY(form.Image_cubdet_cubsrc->isHidden());
     const GeometryFlags& g = state.flags;
-    QVERIFY(g.cylsrc && !g.cubsrc && g.cyldet && !g.cubdet && g.fourpisrc && !g.twopisrc && !g.batchrun);
+    QVERIFY(g.cylsrc && !g.cubsrc && g.cyldet && !g.cubdet && g.fourpisrc && !g.twopisrc &&
+            !g.batchrun);
     QVERIFY(form.EstimateButton->isEnabled());
     QVERIFY(!form.Inputbox_a3->isEnabled());
 
@@ -111,8 +116,7 @@ void BatchTest::twoDatasetsAppended()
     QVERIFY(dialogs.resultstexts.value(0).startsWith("Input data from file, dataset 2:\n"));
 }
 
-void BatchTest::cancelledOrNotAppended()
-{
+void BatchTest::cancelledOrNotAppended() {
     const BatchFiles files;
     const QString &data = files.data, &results = files.results;
     ScriptedWindow window(false);

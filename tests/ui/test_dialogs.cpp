@@ -29,8 +29,7 @@ private slots:
     void dataFileDialog();
 };
 
-void DialogsTest::messageTitles()
-{
+void DialogsTest::messageTitles() {
     QWidget parent;
     QtDialogs dialogs(&parent);
     QStringList titles, texts;
@@ -41,13 +40,15 @@ void DialogsTest::messageTitles()
         // The lines are already broken: the box must not break them again.
         auto* label = w->findChild<QLabel*>("qt_msgbox_label");
         for (const QString& line : label->text().split('\n'))
-            wideenough = wideenough && label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(line);
+            wideenough = wideenough && label->contentsRect().width() >=
+                                           label->fontMetrics().horizontalAdvance(line);
         QTest::keyClick(w, Qt::Key_Return);
     };
     ModalScript script({take, take, take, take});
     dialogs.message(MessageKind::warning, "Invalid data in displacement, c");
-    dialogs.message(MessageKind::information,
-                    "About\nA Monte Carlo method to calculate the average solid angle subtended by a detector");
+    dialogs.message(
+        MessageKind::information,
+        "About\nA Monte Carlo method to calculate the average solid angle subtended by a detector");
     dialogs.message(MessageKind::plain, "Done.");
     dialogs.message(MessageKind::error, "Cannot print. No printer installed");
     QVERIFY(script.done());
@@ -60,33 +61,26 @@ namespace {
 
 // Calls ask() while step answers the modal dialog it opens.
 template <class Ask>
-auto answered(ModalScript::Step step, Ask ask)
-{
+auto answered(ModalScript::Step step, Ask ask) {
     ModalScript script({std::move(step)});
     return ask();
 }
 
-ModalScript::Step press(Qt::Key key)
-{
+ModalScript::Step press(Qt::Key key) {
     return [key](QWidget* w) { QTest::keyClick(w, key); };
 }
 
-ModalScript::Step click(const QString& button)
-{
+ModalScript::Step click(const QString& button) {
     return [button](QWidget* w) { clickbutton(w, button); };
 }
 
-void closewindow(QWidget* w)
-{
-    w->close();
-}
+void closewindow(QWidget* w) { w->close(); }
 
 }  // namespace
 
 Q_DECLARE_METATYPE(ModalScript::Step)
 
-void DialogsTest::questionButtons()
-{
+void DialogsTest::questionButtons() {
     QWidget parent;
     QtDialogs dialogs(&parent);
     QString title;
@@ -107,13 +101,15 @@ void DialogsTest::questionButtons()
             yescancel = buttontexts(w);
             QTest::keyClick(w, Qt::Key_Escape);
         },
-        [&] { return dialogs.confirm(ConfirmKind::yescancel, "You are setting a thick source as 2 pi."); }));
+        [&] {
+            return dialogs.confirm(ConfirmKind::yescancel,
+                                   "You are setting a thick source as 2 pi.");
+        }));
     yescancel.sort();
     QCOMPARE(yescancel, QStringList({"&Yes", "Cancel"}));
 }
 
-void DialogsTest::questionAnswers_data()
-{
+void DialogsTest::questionAnswers_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("text");
     QTest::addColumn<ModalScript::Step>("answer");
@@ -124,13 +120,12 @@ void DialogsTest::questionAnswers_data()
     QTest::newRow("yes/no, Escape") << yesno << "Abort?" << press(Qt::Key_Escape) << false;
     QTest::newRow("yes/no, closed") << yesno << "Abort?" << ModalScript::Step(closewindow) << false;
     QTest::newRow("yes/no, No") << yesno << "x file exists. Append?" << click("&No") << false;
-    QTest::newRow("yes/cancel, Escape") << yescancel << "You are setting a thick source as 2 pi."
-                                        << press(Qt::Key_Escape) << false;
+    QTest::newRow("yes/cancel, Escape")
+        << yescancel << "You are setting a thick source as 2 pi." << press(Qt::Key_Escape) << false;
     QTest::newRow("yes/cancel, Enter") << yescancel << "OK?" << press(Qt::Key_Enter) << true;
 }
 
-void DialogsTest::questionAnswers()
-{
+void DialogsTest::questionAnswers() {
     QFETCH(int, kind);
     QFETCH(QString, text);
     QFETCH(ModalScript::Step, answer);
@@ -140,8 +135,7 @@ void DialogsTest::questionAnswers()
     QCOMPARE(answered(answer, [&] { return dialogs.confirm(ConfirmKind(kind), text); }), yes);
 }
 
-void DialogsTest::resultsDialog_data()
-{
+void DialogsTest::resultsDialog_data() {
     QTest::addColumn<ModalScript::Step>("answer");
     QTest::addColumn<int>("choice");
 
@@ -156,8 +150,7 @@ void DialogsTest::resultsDialog_data()
     }) << int(ResultsChoice::print);
 }
 
-void DialogsTest::resultsDialog()
-{
+void DialogsTest::resultsDialog() {
     QFETCH(ModalScript::Step, answer);
     QFETCH(int, choice);
     QWidget parent;
@@ -176,12 +169,10 @@ void DialogsTest::resultsDialog()
     QCOMPARE(buttons, QStringList({"Save", "Print", "Finish"}));
 }
 
-void DialogsTest::longReportScrolls()
-{
+void DialogsTest::longReportScrolls() {
     QWidget parent;
     QStringList lines;
-    for (int i = 0; i < 400; ++i)
-        lines << QStringLiteral("line %1").arg(i);
+    for (int i = 0; i < 400; ++i) lines << QStringLiteral("line %1").arg(i);
     ResultsDialog dialog(lines.join('\n'), &parent);
     dialog.show();
     const QRect screen = dialog.screen()->availableGeometry();
@@ -191,8 +182,7 @@ void DialogsTest::longReportScrolls()
     QVERIFY(label->height() > dialog.findChild<QScrollArea*>()->viewport()->height());
 }
 
-void DialogsTest::saveDialogAddsSuffixAndAsksNothing()
-{
+void DialogsTest::saveDialogAddsSuffixAndAsksNothing() {
     QTemporaryDir dir;
     QFile existing(dir.filePath("old.txt"));
     QVERIFY(existing.open(QIODevice::WriteOnly));
@@ -226,8 +216,7 @@ void DialogsTest::saveDialogAddsSuffixAndAsksNothing()
     }
 }
 
-void DialogsTest::dataFileDialog()
-{
+void DialogsTest::dataFileDialog() {
     QWidget parent;
     QtDialogs dialogs(&parent);
     QString title, directory;

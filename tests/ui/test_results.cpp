@@ -1,12 +1,12 @@
 // The results dialog loop, saving (with the overwrite question and an
 // atomic replace) and printing into a PDF printer.
+#include <sys/resource.h>
 #include <QListWidget>
 #include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
-#include <sys/resource.h>
 
 #include "ui/dialogs.h"
 #include "ui/form1.h"
@@ -17,22 +17,19 @@ using namespace korvex;
 
 namespace {
 
-QByteArray contents(const QString& name)
-{
+QByteArray contents(const QString& name) {
     QFile f(name);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void write(const QString& name, const QByteArray& data)
-{
+void write(const QString& name, const QByteArray& data) {
     QFile f(name);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(data);
 }
 
 // A report as the run leaves it: lines with breaks, empty lines between.
-void fillreport(Report& r)
-{
+void fillreport(Report& r) {
     r.printlines = {};
     r.printlines[0] = "Input data from screen";
     r.printlines[1] = "Circular face source, r1 = 1\r\nSource thickness, t1 = 0";
@@ -41,7 +38,9 @@ void fillreport(Report& r)
     r.printlines[9] = "Emissions from source = 150 (1.5E+2)";
     r.printlines[16] = "\r\nAverage solid angle = 1.0000000 +/- 0.1000000 steradians";
     r.printlines[18] = "\r\nProcessing time = 0 s";
-    r.lastresults = "Input data from screen\r\nCircular face source, r1 = 1\r\n\r\nProcessing time = 0 s\r\n\r\n";
+    r.lastresults =
+        "Input data from screen\r\nCircular face source, r1 = 1\r\n\r\nProcessing time = 0 "
+        "s\r\n\r\n";
 }
 
 }  // namespace
@@ -60,20 +59,18 @@ private slots:
     void noPrinterOrCancelledSetup();
 };
 
-void ResultsTest::showLastResultsBeforeAnyRun()
-{
+void ResultsTest::showLastResultsBeforeAnyRun() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
     form.Showlastresults1->trigger();
     QCOMPARE(dialogs.resultstexts, QStringList{"No results\n\n"});
 }
 
-void ResultsTest::loopEndsOnlyWithFinish()
-{
+void ResultsTest::loopEndsOnlyWithFinish() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
-    dialogs.choices = {ResultsChoice::closed, ResultsChoice::save, ResultsChoice::print, ResultsChoice::closed,
-                       ResultsChoice::finish, ResultsChoice::save};
+    dialogs.choices = {ResultsChoice::closed, ResultsChoice::save,   ResultsChoice::print,
+                       ResultsChoice::closed, ResultsChoice::finish, ResultsChoice::save};
     dialogs.reportfiles = {std::nullopt};  // the save dialog is cancelled
     form.Showlastresults1->trigger();
     QCOMPARE(dialogs.resultstexts.size(), 5);
@@ -83,8 +80,7 @@ void ResultsTest::loopEndsOnlyWithFinish()
     QCOMPARE(form.ListBox1->count(), 0);
 }
 
-void ResultsTest::saveWritesReportAndLineEnd()
-{
+void ResultsTest::saveWritesReportAndLineEnd() {
     QTemporaryDir dir;
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
@@ -98,8 +94,7 @@ void ResultsTest::saveWritesReportAndLineEnd()
     QCOMPARE(dialogs.resultstexts.size(), 2);
 }
 
-void ResultsTest::overwriteQuestionBothWays()
-{
+void ResultsTest::overwriteQuestionBothWays() {
     QTemporaryDir dir;
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
@@ -110,7 +105,8 @@ void ResultsTest::overwriteQuestionBothWays()
     dialogs.reportfiles = {name, std::nullopt};
     dialogs.answers = {false};
     QVERIFY(form.gosave());
-    QCOMPARE(dialogs.questions, QStringList{QDir::toNativeSeparators(name) + " file exists. Overwrite?"});
+    QCOMPARE(dialogs.questions,
+             QStringList{QDir::toNativeSeparators(name) + " file exists. Overwrite?"});
     QCOMPARE(dialogs.savedialogs, 2);
     QCOMPARE(contents(name), QByteArray("former contents"));
 
@@ -125,8 +121,7 @@ void ResultsTest::overwriteQuestionBothWays()
     QCOMPARE(contents(name), QByteArray("No results\r\n"));
 }
 
-void ResultsTest::failedSaveKeepsTheFormerFile()
-{
+void ResultsTest::failedSaveKeepsTheFormerFile() {
     // A write that fails half-way (here: the file size limit) must leave the
     // file it was to replace as it was, and end the results dialog loop.
     QTemporaryDir dir;
@@ -152,21 +147,20 @@ void ResultsTest::failedSaveKeepsTheFormerFile()
     QCOMPARE(contents(name), QByteArray("former contents"));
     QCOMPARE(dialogs.messages.size(), 1);
     QCOMPARE(dialogs.messages[0].kind, MessageKind::error);
-    QVERIFY(dialogs.messages[0].text.startsWith("Cannot write " + QDir::toNativeSeparators(name) + ": "));
+    QVERIFY(dialogs.messages[0].text.startsWith("Cannot write " + QDir::toNativeSeparators(name) +
+                                                ": "));
     QCOMPARE(dialogs.resultstexts.size(), 1);  // the loop ended with the error
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"kept.txt"});
 }
 
-void ResultsTest::txtSuffix()
-{
+void ResultsTest::txtSuffix() {
     QCOMPARE(withtxtsuffix("/tmp/report"), QStringLiteral("/tmp/report.txt"));
     QCOMPARE(withtxtsuffix("/tmp/report.dat"), QStringLiteral("/tmp/report.dat"));
     QCOMPARE(withtxtsuffix("/tmp/run.2/report"), QStringLiteral("/tmp/run.2/report.txt"));
     QCOMPARE(withtxtsuffix(QString()), QString());
 }
 
-void ResultsTest::printedLinesKeepEmptyLines()
-{
+void ResultsTest::printedLinesKeepEmptyLines() {
     std::array<std::string, 19> none{};
     QCOMPARE(printedlines(none), QStringList(19, QString()));
 
@@ -176,12 +170,12 @@ void ResultsTest::printedLinesKeepEmptyLines()
     QCOMPARE(lines.size(), 19 + 1 + 1 + 1 + 1);
     QCOMPARE(lines.mid(0, 4), QStringList({"Input data from screen", "Circular face source, r1 = 1",
                                            "Source thickness, t1 = 0", "4 pi source"}));
-    QCOMPARE(lines.mid(9, 3), QStringList({"", "Results:", "Emissions from source = 150 (1.5E+2)"}));
+    QCOMPARE(lines.mid(9, 3),
+             QStringList({"", "Results:", "Emissions from source = 150 (1.5E+2)"}));
     QCOMPARE(lines.last(), QStringLiteral("Processing time = 0 s"));
 }
 
-void ResultsTest::printIntoPdf()
-{
+void ResultsTest::printIntoPdf() {
     QTemporaryDir dir;
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
@@ -205,16 +199,15 @@ void ResultsTest::printIntoPdf()
     QVERIFY2(text.waitForFinished(30000), "pdftotext");
     // The font may join letters into ligatures; compatibility normalisation
     // splits them again.
-    const QString printed = QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    const QString printed =
+        QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
     QStringList lines = printed.split('\n');
-    for (QString& l : lines)
-        l = l.trimmed();
+    for (QString& l : lines) l = l.trimmed();
     const QStringList expected = printedlines(state.report.printlines);
     // Every non-empty line in order, and the empty report lines kept as gaps.
     int at = -1;
     for (const QString& l : expected) {
-        if (l.isEmpty())
-            continue;
+        if (l.isEmpty()) continue;
         const int found = lines.indexOf(l, at + 1);
         QVERIFY2(found > at, qPrintable(l));
         at = found;
@@ -226,9 +219,11 @@ void ResultsTest::printIntoPdf()
     QVERIFY(box.waitForFinished(30000));
     const QString html = QString::fromUtf8(box.readAllStandardOutput());
     auto top = [&](const QString& w) {
-        const QRegularExpression re(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">)re" + w + "<");
+        const QRegularExpression re(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">)re" + w +
+                                    "<");
         const auto m = re.match(html);
-        return m.hasMatch() ? std::pair(m.captured(1).toDouble(), m.captured(2).toDouble()) : std::pair(-1.0, -1.0);
+        return m.hasMatch() ? std::pair(m.captured(1).toDouble(), m.captured(2).toDouble())
+                            : std::pair(-1.0, -1.0);
     };
     const auto input = top("Input"), circular = top("Circular"), results = top("Results:");
     const double spacing = circular.first - input.first;
@@ -238,8 +233,7 @@ void ResultsTest::printIntoPdf()
     QVERIFY2(height > 10 && height < 16, qPrintable(QString::number(height)));
 }
 
-void ResultsTest::noPrinterOrCancelledSetup()
-{
+void ResultsTest::noPrinterOrCancelledSetup() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
     QVERIFY(form.goprint());

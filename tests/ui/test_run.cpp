@@ -19,8 +19,7 @@ namespace {
 using Setup = std::function<void(TForm1&)>;
 
 // A valid disc source over a cylinder detector.
-void fillvalid(TForm1& form, const char* count = "150")
-{
+void fillvalid(TForm1& form, const char* count = "150") {
     form.Inputbox_r1->setText("1");
     form.Inputbox_t1->setText("0");
     form.Inputbox_r2->setText("2");
@@ -34,8 +33,8 @@ void fillvalid(TForm1& form, const char* count = "150")
 // action runs once (it sees the window as the user would).
 class DuringLoop : public QObject {
 public:
-    DuringLoop(TForm1& form, std::function<void()> action) : form_(form), action_(std::move(action))
-    {
+    DuringLoop(TForm1& form, std::function<void()> action)
+        : form_(form), action_(std::move(action)) {
         connect(&timer_, &QTimer::timeout, this, [this] {
             if (!done_ && !form_.Panel1->isHidden()) {
                 done_ = true;
@@ -71,8 +70,7 @@ private slots:
     void inputDuringTheLoopIsSwallowed();
 };
 
-void RunTest::rejectedInput_data()
-{
+void RunTest::rejectedInput_data() {
     QTest::addColumn<Setup>("setup");
     QTest::addColumn<int>("kind");
     QTest::addColumn<QString>("text");
@@ -82,8 +80,8 @@ void RunTest::rejectedInput_data()
                               << "Invalid data in source thickness, t1";
     QTest::newRow("comma") << Setup([](TForm1& f) { f.Inputbox_c->setText("12,5"); }) << warning
                            << "Invalid data in displacement, c";
-    QTest::newRow("negative r1") << Setup([](TForm1& f) { f.Inputbox_r1->setText("-1E-9"); }) << warning
-                                 << "Invalid data in source radius, r1";
+    QTest::newRow("negative r1") << Setup([](TForm1& f) { f.Inputbox_r1->setText("-1E-9"); })
+                                 << warning << "Invalid data in source radius, r1";
     QTest::newRow("zero r2") << Setup([](TForm1& f) { f.Inputbox_r2->setText("0"); }) << plain
                              << "r2 cannot be zero";
     QTest::newRow("zero r2 of a sphere") << Setup([](TForm1& f) {
@@ -98,8 +96,8 @@ void RunTest::rejectedInput_data()
         f.Inputbox_a3->setText("0");
         f.inputbox_b3->setText("0");
     }) << plain << "Detector face dimensions cannot be zero";
-    QTest::newRow("count below 1") << Setup([](TForm1& f) { f.inputbox_endcount->setText("0.5"); }) << plain
-                                   << "Invalid value for number of emissions";
+    QTest::newRow("count below 1") << Setup([](TForm1& f) { f.inputbox_endcount->setText("0.5"); })
+                                   << plain << "Invalid value for number of emissions";
     QTest::newRow("empty angle") << Setup([](TForm1& f) { f.Inputbox_rot_y2->clear(); }) << warning
                                  << "Invalid data in Rotation ccw about Y' ";
     QTest::newRow("point after Clear") << Setup([](TForm1& f) {
@@ -111,8 +109,7 @@ void RunTest::rejectedInput_data()
     }) << warning << "Invalid data in source radius, r1";
 }
 
-void RunTest::rejectedInput()
-{
+void RunTest::rejectedInput() {
     QFETCH(Setup, setup);
     QFETCH(int, kind);
     QFETCH(QString, text);
@@ -135,8 +132,7 @@ void RunTest::rejectedInput()
     QVERIFY(!QApplication::overrideCursor());
 }
 
-void RunTest::twoPiQuestion_data()
-{
+void RunTest::twoPiQuestion_data() {
     QTest::addColumn<Setup>("setup");
     QTest::addColumn<QString>("question");
     QTest::addColumn<QString>("shown");
@@ -156,8 +152,7 @@ void RunTest::twoPiQuestion_data()
 }
 
 // Cancel stops the run before it starts; Yes runs it as 2 pi.
-void RunTest::twoPiQuestion()
-{
+void RunTest::twoPiQuestion() {
     QFETCH(Setup, setup);
     QFETCH(QString, question);
     QFETCH(QString, shown);
@@ -180,8 +175,7 @@ void RunTest::twoPiQuestion()
     QVERIFY(dialogs.resultstexts[0].contains(shown));
 }
 
-void RunTest::screenRunShowsResults()
-{
+void RunTest::screenRunShowsResults() {
     ScriptedWindow window(false);
     auto& [state, dialogs, form] = window;
     fillvalid(form, "150");
@@ -195,7 +189,8 @@ void RunTest::screenRunShowsResults()
     QVERIFY(shown.contains("\nEmissions from source = 150 (1.5E+2)\n"));
     // The dialog shows the report with its line breaks and two more.
     QVERIFY(shown.endsWith(" s\n\n\n\n"));
-    QCOMPARE(shown, QString::fromStdString(state.report.lastresults).replace("\r\n", "\n") + "\n\n");
+    QCOMPARE(shown,
+             QString::fromStdString(state.report.lastresults).replace("\r\n", "\n") + "\n\n");
     // 150 emissions step the bar every 2: it stops at 75.
     QCOMPARE(form.ProgressBar1->value(), 75);
     QVERIFY(form.Panel1->isHidden());
@@ -204,8 +199,7 @@ void RunTest::screenRunShowsResults()
     QVERIFY(dialogs.messages.isEmpty());
 }
 
-void RunTest::screenRunWithRealDialogs()
-{
+void RunTest::screenRunWithRealDialogs() {
     RunState state;
     state.flags.showabout = false;
     TForm1 form(state);
@@ -226,8 +220,7 @@ void RunTest::screenRunWithRealDialogs()
     QVERIFY(text.contains("Emissions from source = 100 (1.0E+2)"));
 }
 
-void RunTest::escapeAnsweredYesAborts()
-{
+void RunTest::escapeAnsweredYesAborts() {
     ScriptedWindow window(false);
     auto& [state, dialogs, form] = window;
     fillvalid(form, "1E6");
@@ -236,7 +229,8 @@ void RunTest::escapeAnsweredYesAborts()
     bool busy = false, buttonoff = false;
     DuringLoop escape(form, [&] {
         caption = form.StaticText3->text();
-        busy = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        busy = QApplication::overrideCursor() &&
+               QApplication::overrideCursor()->shape() == Qt::WaitCursor;
         buttonoff = !form.EstimateButton->isEnabled();
         QTest::keyClick(&form, Qt::Key_Escape);
     });
@@ -256,8 +250,7 @@ void RunTest::escapeAnsweredYesAborts()
     QVERIFY(!QApplication::overrideCursor());
 }
 
-void RunTest::escapeAnsweredNoLetsItFinish()
-{
+void RunTest::escapeAnsweredNoLetsItFinish() {
     ScriptedWindow window(false);
     auto& [state, dialogs, form] = window;
     fillvalid(form, "30000");
@@ -274,8 +267,7 @@ void RunTest::escapeAnsweredNoLetsItFinish()
     QVERIFY(shown.contains("Emissions from source = 30000 ("));
 }
 
-void RunTest::inputDuringTheLoopIsSwallowed()
-{
+void RunTest::inputDuringTheLoopIsSwallowed() {
     ScriptedWindow window(false);
     auto& [state, dialogs, form] = window;
     form.show();

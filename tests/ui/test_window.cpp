@@ -19,10 +19,10 @@ using namespace korvex;
 
 namespace {
 
-const QStringList allfields = {"r1", "a1", "b1", "t1", "r2", "a2", "b2", "t2", "d", "a3", "b3", "c"};
+const QStringList allfields = {"r1", "a1", "b1", "t1", "r2", "a2",
+                               "b2", "t2", "d",  "a3", "b3", "c"};
 
-QLineEdit* editof(TForm1& form, const QString& field)
-{
+QLineEdit* editof(TForm1& form, const QString& field) {
     static const QMap<QString, QString> names = {
         {"r1", "Inputbox_r1"}, {"a1", "Inputbox_a1"}, {"b1", "Inputbox_b1"}, {"t1", "Inputbox_t1"},
         {"r2", "Inputbox_r2"}, {"a2", "Inputbox_a2"}, {"b2", "Inputbox_b2"}, {"t2", "Inputbox_h"},
@@ -30,12 +30,10 @@ QLineEdit* editof(TForm1& form, const QString& field)
     return form.findChild<QLineEdit*>(names.value(field));
 }
 
-QString visiblediagram(TForm1& form)
-{
+QString visiblediagram(TForm1& form) {
     QStringList shown;
     for (Diagram* d : form.findChildren<Diagram*>())
-        if (!d->isHidden())
-            shown << d->objectName();
+        if (!d->isHidden()) shown << d->objectName();
     return shown.join(QLatin1Char(','));
 }
 
@@ -54,21 +52,28 @@ private slots:
     void fieldsReadByTheScreenReader();
 };
 
-void WindowTest::captionsAndStartState()
-{
+void WindowTest::captionsAndStartState() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
 
     QCOMPARE(form.windowTitle(), QStringLiteral("Average Solid Angle Calculation "));
     const QList<std::pair<const char*, const char*>> labels = {
-        {"Label_r1", "source radius, r1"},      {"Label_a1", "source length, a1"},
-        {"Label_b1", "source length, b1"},      {"Label_t1", "source thickness, t1"},
-        {"Label_r2", "detector radius, r2"},    {"Label_a2", "detector length a2"},
-        {"Label_b2", "detector length b2"},     {"Label_h", "detector thickness, t2"},
-        {"Label_d", "displacement, d"},         {"Label_a3", "displacement, a3"},
-        {"Label_b3", "displacement, b3"},       {"Label_c", "displacement, c"},
-        {"Label_rot_x3", "Rotation ccw about X"}, {"Label_rot_y2", "Rotation ccw about Y' "},
-        {"Label_rot_z0", "Rotation ccw about Z'' "}, {"Label2", "Degrees"},
+        {"Label_r1", "source radius, r1"},
+        {"Label_a1", "source length, a1"},
+        {"Label_b1", "source length, b1"},
+        {"Label_t1", "source thickness, t1"},
+        {"Label_r2", "detector radius, r2"},
+        {"Label_a2", "detector length a2"},
+        {"Label_b2", "detector length b2"},
+        {"Label_h", "detector thickness, t2"},
+        {"Label_d", "displacement, d"},
+        {"Label_a3", "displacement, a3"},
+        {"Label_b3", "displacement, b3"},
+        {"Label_c", "displacement, c"},
+        {"Label_rot_x3", "Rotation ccw about X"},
+        {"Label_rot_y2", "Rotation ccw about Y' "},
+        {"Label_rot_z0", "Rotation ccw about Z'' "},
+        {"Label2", "Degrees"},
         {"StaticText1", "Progress bar.  To abort, tap the escape key and wait."},
         {"StaticText3", "   "},
         {"Label_endcount", "If 2 pi source, number of emissions from front face"},
@@ -79,14 +84,15 @@ void WindowTest::captionsAndStartState()
         QCOMPARE(l->text(), QString::fromLatin1(text));
     }
     QStringList tabs;
-    for (int i = 0; i < form.PageControl1->count(); ++i)
-        tabs << form.PageControl1->tabText(i);
-    QCOMPARE(tabs, QStringList({" Source dimensions ", " Detector dimensions  ", "Detector-source displacement",
-                                "Rotation angles", "Source emissions"}));
+    for (int i = 0; i < form.PageControl1->count(); ++i) tabs << form.PageControl1->tabText(i);
+    QCOMPARE(tabs,
+             QStringList({" Source dimensions ", " Detector dimensions  ",
+                          "Detector-source displacement", "Rotation angles", "Source emissions"}));
     QCOMPARE(form.PageControl1->currentWidget()->objectName(), QStringLiteral("Rot_tilt"));
 
     QStringList actions;
-    for (const char* name : {"ExitButton", "Showlastresults1", "ClearButton", "Datareadfromandwrittentofile1", "About"})
+    for (const char* name : {"ExitButton", "Showlastresults1", "ClearButton",
+                             "Datareadfromandwrittentofile1", "About"})
         actions << form.findChild<QAction*>(QString::fromLatin1(name))->text();
     QCOMPARE(actions, QStringList({"&Exit", "&Show last results", "&Clear input data",
                                    "Data read from and written to file", "About"}));
@@ -104,10 +110,13 @@ void WindowTest::captionsAndStartState()
 
     const QStringList memo2 = form.Memo2->toPlainText().split(QLatin1Char('\n'));
     QCOMPARE(memo2.size(), 62);
-    QCOMPARE(memo2.first(), QStringLiteral("Please read this. Use the scroll bar to see all the text."));
+    QCOMPARE(memo2.first(),
+             QStringLiteral("Please read this. Use the scroll bar to see all the text."));
     QCOMPARE(memo2.at(60), QStringLiteral("relative position. "));
-    QVERIFY(form.Memo_A->toPlainText().endsWith(QStringLiteral("select cuboid source and set t1 to 0 and a1 or b1 to 0.")));
-    QVERIFY(form.Memo3->toPlainText().startsWith(QStringLiteral("For a plane window detector, set t2=0.")));
+    QVERIFY(form.Memo_A->toPlainText().endsWith(
+        QStringLiteral("select cuboid source and set t1 to 0 and a1 or b1 to 0.")));
+    QVERIFY(form.Memo3->toPlainText().startsWith(
+        QStringLiteral("For a plane window detector, set t2=0.")));
 
     // The start state agrees with the start flags.
     QCOMPARE(visiblediagram(form), QStringLiteral("Image_cyldet_cylsrc"));
@@ -115,8 +124,7 @@ void WindowTest::captionsAndStartState()
         QVERIFY2(!editof(form, f)->isEnabled(), qPrintable(f));
 }
 
-void WindowTest::choices_data()
-{
+void WindowTest::choices_data() {
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("detector");
     QTest::addColumn<QStringList>("enabled");
@@ -126,29 +134,31 @@ void WindowTest::choices_data()
                   pt = "Point_source_radiobutton";
     const QString cyld = "cylinder_detector_radiobutton", cubd = "cuboid_detector_radiobutton",
                   sph = "Spherical_detector_radiobutton";
-    QTest::newRow("cylinder over cylinder") << cyl << cyld << QStringList{"r1", "t1", "r2", "t2", "d", "c"}
-                                            << "Image_cyldet_cylsrc";
-    QTest::newRow("cuboid over cylinder") << cub << cyld
-                                          << QStringList{"a1", "b1", "t1", "r2", "t2", "a3", "b3", "c"}
-                                          << "Image_cyldet_cubsrc";
-    QTest::newRow("point over cylinder") << pt << cyld << QStringList{"r2", "t2", "d", "c"} << "image_cyldet_ptsrc";
-    QTest::newRow("cylinder over cuboid") << cyl << cubd
-                                          << QStringList{"r1", "t1", "a2", "b2", "t2", "a3", "b3", "c"}
-                                          << "Image_cubdet_cylsrc";
-    QTest::newRow("cuboid over cuboid") << cub << cubd
-                                        << QStringList{"a1", "b1", "t1", "a2", "b2", "t2", "a3", "b3", "c"}
-                                        << "Image_cubdet_cubsrc";
-    QTest::newRow("point over cuboid") << pt << cubd << QStringList{"a2", "b2", "t2", "a3", "b3", "c"}
-                                       << "image_cubdet_ptsrc";
+    QTest::newRow("cylinder over cylinder")
+        << cyl << cyld << QStringList{"r1", "t1", "r2", "t2", "d", "c"} << "Image_cyldet_cylsrc";
+    QTest::newRow("cuboid over cylinder")
+        << cub << cyld << QStringList{"a1", "b1", "t1", "r2", "t2", "a3", "b3", "c"}
+        << "Image_cyldet_cubsrc";
+    QTest::newRow("point over cylinder")
+        << pt << cyld << QStringList{"r2", "t2", "d", "c"} << "image_cyldet_ptsrc";
+    QTest::newRow("cylinder over cuboid")
+        << cyl << cubd << QStringList{"r1", "t1", "a2", "b2", "t2", "a3", "b3", "c"}
+        << "Image_cubdet_cylsrc";
+    QTest::newRow("cuboid over cuboid")
+        << cub << cubd << QStringList{"a1", "b1", "t1", "a2", "b2", "t2", "a3", "b3", "c"}
+        << "Image_cubdet_cubsrc";
+    QTest::newRow("point over cuboid")
+        << pt << cubd << QStringList{"a2", "b2", "t2", "a3", "b3", "c"} << "image_cubdet_ptsrc";
     QTest::newRow("cylinder over sphere") << cyl << sph << QStringList{"r1", "t1", "r2", "d", "c"}
                                           << "Image_spherical_det_cylind_scr";
-    QTest::newRow("cuboid over sphere") << cub << sph << QStringList{"a1", "b1", "t1", "r2", "a3", "b3", "c"}
-                                        << "Image_spherical_det_cuboid_src";
-    QTest::newRow("point over sphere") << pt << sph << QStringList{"r2", "d", "c"} << "Image_spherical_det_point_src";
+    QTest::newRow("cuboid over sphere")
+        << cub << sph << QStringList{"a1", "b1", "t1", "r2", "a3", "b3", "c"}
+        << "Image_spherical_det_cuboid_src";
+    QTest::newRow("point over sphere")
+        << pt << sph << QStringList{"r2", "d", "c"} << "Image_spherical_det_point_src";
 }
 
-void WindowTest::choices()
-{
+void WindowTest::choices() {
     QFETCH(QString, source);
     QFETCH(QString, detector);
     QFETCH(QStringList, enabled);
@@ -156,8 +166,7 @@ void WindowTest::choices()
 
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
-    for (const QString& f : allfields)
-        editof(form, f)->setText(QStringLiteral("5"));
+    for (const QString& f : allfields) editof(form, f)->setText(QStringLiteral("5"));
 
     form.findChild<QRadioButton*>(detector)->click();
     form.findChild<QRadioButton*>(source)->click();
@@ -167,10 +176,12 @@ void WindowTest::choices()
         QLineEdit* e = editof(form, f);
         const bool on = enabled.contains(f);
         QCOMPARE(e->isEnabled(), on);
-        QLabel* l = qobject_cast<QLabel*>(form.findChild<QLabel*>(QStringLiteral("Label_") + (f == "t2" ? "h" : f)));
+        QLabel* l = qobject_cast<QLabel*>(
+            form.findChild<QLabel*>(QStringLiteral("Label_") + (f == "t2" ? "h" : f)));
         QCOMPARE(l->isEnabled(), on);
         if (!on)
-            QCOMPARE(e->text(), point && (f == "r1" || f == "t1") ? QStringLiteral("0") : QString());
+            QCOMPARE(e->text(),
+                     point && (f == "r1" || f == "t1") ? QStringLiteral("0") : QString());
     }
     QCOMPARE(editof(form, "c")->text(), QStringLiteral("5"));  // never cleared
     QCOMPARE(visiblediagram(form), diagram);
@@ -185,8 +196,7 @@ void WindowTest::choices()
     QCOMPARE(f.sphdet, detector == "Spherical_detector_radiobutton");
 }
 
-void WindowTest::pointThenCylinderKeepsZeros()
-{
+void WindowTest::pointThenCylinderKeepsZeros() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
     form.Point_source_radiobutton->click();
@@ -209,38 +219,32 @@ void WindowTest::pointThenCylinderKeepsZeros()
     QCOMPARE(visiblediagram(form), QStringLiteral("Image_cyldet_cylsrc"));
 }
 
-void WindowTest::clearEmptiesFieldsOnly()
-{
+void WindowTest::clearEmptiesFieldsOnly() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
     form.cuboid_detector_radiobutton->click();
-    for (const QString& f : allfields)
-        editof(form, f)->setText("7");
+    for (const QString& f : allfields) editof(form, f)->setText("7");
     form.inputbox_rot_x3->setText("30");
     form.Inputbox_rot_y2->setText("-5");
     const GeometryFlags before = state.flags;
     QList<bool> enabledbefore;
-    for (const QString& f : allfields)
-        enabledbefore << editof(form, f)->isEnabled();
+    for (const QString& f : allfields) enabledbefore << editof(form, f)->isEnabled();
 
     form.ClearButton->trigger();
 
-    for (const QString& f : allfields)
-        QCOMPARE(editof(form, f)->text(), QString());
+    for (const QString& f : allfields) QCOMPARE(editof(form, f)->text(), QString());
     QCOMPARE(form.inputbox_endcount->text(), QString());
     for (QLineEdit* e : {form.inputbox_rot_x3, form.Inputbox_rot_y2, form.Inputbox_rot_z0})
         QCOMPARE(e->text(), QStringLiteral("0"));
     QList<bool> enabledafter;
-    for (const QString& f : allfields)
-        enabledafter << editof(form, f)->isEnabled();
+    for (const QString& f : allfields) enabledafter << editof(form, f)->isEnabled();
     QCOMPARE(enabledafter, enabledbefore);
     QCOMPARE(state.flags.cubdet, before.cubdet);
     QCOMPARE(state.flags.cylsrc, before.cylsrc);
     QCOMPARE(visiblediagram(form), QStringLiteral("Image_cubdet_cylsrc"));
 }
 
-void WindowTest::aboutOnceAtFirstActivationAndOnDemand()
-{
+void WindowTest::aboutOnceAtFirstActivationAndOnDemand() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
     form.show();
@@ -254,8 +258,10 @@ void WindowTest::aboutOnceAtFirstActivationAndOnDemand()
                            about.section(QLatin1Char('\n'), -3, -3) + QStringLiteral("\n\n")));
     // The method line names no article and no person.
     const QString method = about.section(QLatin1Char('\n'), -3, -3);
-    QVERIFY(method.contains(QStringLiteral("Monte Carlo")) && method.contains(QStringLiteral("random rays")));
-    QVERIFY(!method.contains(QRegularExpression(QStringLiteral("et al|\\(\\d{4}\\)|Vol\\.|pp\\."))));
+    QVERIFY(method.contains(QStringLiteral("Monte Carlo")) &&
+            method.contains(QStringLiteral("random rays")));
+    QVERIFY(
+        !method.contains(QRegularExpression(QStringLiteral("et al|\\(\\d{4}\\)|Vol\\.|pp\\."))));
     QVERIFY(!state.flags.showabout);
     // Activation selects the first tab.
     QCOMPARE(form.PageControl1->currentWidget(), form.Source);
@@ -270,8 +276,7 @@ void WindowTest::aboutOnceAtFirstActivationAndOnDemand()
     QCOMPARE(dialogs.messages[1].text, about);
 }
 
-void WindowTest::radioButtonsDecideFlagsAgain()
-{
+void WindowTest::radioButtonsDecideFlagsAgain() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
     form.Point_source_radiobutton->click();
@@ -293,8 +298,7 @@ void WindowTest::radioButtonsDecideFlagsAgain()
     QVERIFY(f.twopisrc && !f.fourpisrc);
 }
 
-void WindowTest::fieldsReadByTheScreenReader()
-{
+void WindowTest::fieldsReadByTheScreenReader() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
     const FieldSource& fields = form;

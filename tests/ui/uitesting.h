@@ -56,8 +56,7 @@ struct ScriptedWindow {
     Form form;
 
 private:
-    static RunState& about(RunState& s, bool show)
-    {
+    static RunState& about(RunState& s, bool show) {
         s.flags.showabout = show;
         return s;
     }
