@@ -1,6 +1,6 @@
 # Installs what the build needs on a fresh Debian 12 machine. Sourced by
 # scripts/run and scripts/test; installs only what is missing.
-korvex_packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev xvfb xauth poppler-utils"
+korvex_packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev xvfb xauth poppler-utils clang-format"
 
 korvex_missing() {
     local missing=""
@@ -27,4 +27,23 @@ korvex_setup() {
 korvex_build() {
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build build
+}
+
+# Fails, naming the files, when a C++ file differs from the root .clang-format.
+korvex_checkformat() {
+    if ! command -v clang-format >/dev/null 2>&1; then
+        echo "clang-format not found: the format check is skipped" >&2
+        return 0
+    fi
+    local bad=""
+    local f
+    while IFS= read -r f; do
+        clang-format --dry-run -Werror "$f" >/dev/null 2>&1 || bad="$bad $f"
+    done < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h' '*.inc' 2>/dev/null ||
+             find engine io ui app tests bench tools -name '*.cpp' -o -name '*.h' -o -name '*.inc' 2>/dev/null)
+    if [ -n "$bad" ]; then
+        echo "These files are not formatted (run clang-format -i on them):" >&2
+        for f in $bad; do echo "    $f" >&2; done
+        return 1
+    fi
 }
