@@ -4,6 +4,7 @@
 
 #include "engine/emissionloop.h"
 #include "engine/kinds.h"
+#include "engine/lengths.h"
 
 namespace korvex {
 
@@ -11,6 +12,7 @@ DatasetProblem checkdataset(const GeometryFlags& flags, const RunParameters& prm
     if (!consistentkinds(flags)) return DatasetProblem::inconsistentflags;
     // Above 2^53, emitted + 1.0 == emitted: the loop would never end.
     if (prm.emissions > 9007199254740992.0) return DatasetProblem::toomanyemissions;
+    if (checklengths(flags, prm).name) return DatasetProblem::lengthoutofrange;
     return DatasetProblem::none;
 }
 

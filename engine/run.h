@@ -24,6 +24,7 @@ enum class DatasetProblem {
     none,
     inconsistentflags,  // not exactly one source kind and one detector kind
     toomanyemissions,   // above 2^53: emitted + 1.0 would stop growing
+    lengthoutofrange,   // a length outside the range checklengths allows
 };
 
 DatasetProblem checkdataset(const GeometryFlags& flags, const RunParameters& prm);

@@ -1,6 +1,5 @@
 #include "io/runcommand.h"
 
-#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -21,9 +20,6 @@ const char* const openingprompt =
 
 // Above 2^53 a count of emissions grown by 1.0 stops growing.
 const char* const toomanytext = "the number of emissions is above 9007199254740992";
-
-const char* const overflowreason = "the dimensions are too large: the path lengths overflow";
-const char* const overflowtext = "Dimensions too large: the path lengths overflow";
 
 std::string fullname(const std::string& path) {
     std::error_code ec;
@@ -142,16 +138,6 @@ private:
             aborted_ = true;
             batch_.moredata = false;
         }
-        // Unchecked dimensions near the top of the double range overflow the
-        // path lengths; a report would print them as INF or NAN.
-        if (!std::isfinite(outcome.tallies.pathsum) || !std::isfinite(outcome.tallies.meanpath)) {
-            if (!batchrun_) {
-                host_.message(MessageKind::plain, overflowtext);
-                return aborted_ ? RunOutcome::aborted : RunOutcome::rejected;
-            }
-            return afterabort(deliverproblem(overflowreason));
-        }
-
         const ReportContext ctx{aborted_, batch_.datasetnumber,
                                 timeformat(outcome.tallies.seconds)};
         makereport(state_.report, prm_, flags_, outcome.tallies, ctx);
@@ -169,6 +155,7 @@ private:
             case DatasetProblem::inconsistentflags:
                 return "values 1 to 5 must name exactly one source and exactly one detector";
             case DatasetProblem::toomanyemissions: return toomanytext;
+            case DatasetProblem::lengthoutofrange: return lengthmessage(checklengths(flags_, prm_));
             case DatasetProblem::none: break;
         }
         // Every statistic divides by the number of emissions.
