@@ -26,6 +26,8 @@ bool DataFile::open(const std::string& path) {
     path_ = path;
     error_.clear();
     file_ = std::fopen(path.c_str(), "rb");
+    firstline_ = true;
+    aftercr_ = false;
     if (!file_) {
         fail();
         return false;
@@ -46,7 +48,11 @@ void DataFile::fail() {
 bool DataFile::atend() {
     if (!file_ || failed()) return true;
     errno = 0;
-    const int ch = std::getc(file_);
+    int ch = std::getc(file_);
+    if (ch == '\n' && aftercr_) {  // the rest of a CR LF is no further line
+        aftercr_ = false;
+        ch = std::getc(file_);
+    }
     if (ch == EOF) {
         if (std::ferror(file_)) fail();
         return true;
@@ -66,11 +72,22 @@ bool DataFile::readline(std::string& line) {
                 fail();
                 return false;
             }
-            return true;  // a last line without a line end
+            break;  // a last line without a line end
         }
-        if (ch == '\n') return true;
+        // The LF of a CR LF is taken here rather than right after the CR, so
+        // that a line ended by a lone CR is delivered without waiting for a
+        // further byte.
+        const bool crlf = aftercr_ && ch == '\n' && line.empty();
+        aftercr_ = ch == '\r';
+        if (crlf) continue;
+        if (ch == '\n' || ch == '\r') break;
         line += static_cast<char>(ch);
     }
+    if (firstline_) {
+        firstline_ = false;
+        if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    }
+    return true;
 }
 
 std::string prepareline(const std::string& line) {

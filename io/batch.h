@@ -29,8 +29,9 @@ public:
 
     // True when no further character can be read (also after a read error).
     bool atend();
-    // The next line without its line end; false at the end of the file or on
-    // a read error.
+    // The next line without its line end (LF, CR LF or a lone CR); false at
+    // the end of the file or on a read error. A UTF-8 byte-order mark at the
+    // start of the file is skipped.
     bool readline(std::string& line);
 
     bool failed() const { return !error_.empty(); }
@@ -40,6 +41,8 @@ private:
     void fail();
 
     std::FILE* file_ = nullptr;
+    bool firstline_ = true;
+    bool aftercr_ = false;  // the last line ended in CR: a LF next belongs to it
     std::string path_;
     std::string error_;
 };
