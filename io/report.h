@@ -9,8 +9,11 @@
 
 namespace korvex {
 
+// The report's lines, as printed; an empty line is left out.
+using PrintLines = std::array<std::string, 19>;
+
 struct Report {
-    std::array<std::string, 19> printlines;  // all empty before the first run
+    PrintLines printlines;  // all empty before the first run
     std::string lastresults = "No results";
 };
 
@@ -27,6 +30,10 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
 
 // lastresults from the 19 lines: each non-empty line followed by "\r\n",
 // then one more "\r\n".
-std::string joinlines(const std::array<std::string, 19>& lines);
+std::string joinlines(const PrintLines& lines);
+
+// The solid angle the emissions fill: 2 pi from the front face only, else
+// 4 pi.
+double fullangle(const GeometryFlags& flags);
 
 }  // namespace korvex
