@@ -1,7 +1,8 @@
 // The emission loop of one dataset: emission after emission until emitted
 // reaches the count, with the progress step every int(stepsize) + 1 emissions
-// and the abort poll every pollinterval emissions. The source kind, the detector
-// kind, 2 pi or 4 pi and the rotation are decided once, before the loop.
+// and the abort poll every pollinterval emissions. The source kind, the
+// detector kind, 2 pi or 4 pi and the rotation are decided once, before the
+// loop.
 #pragma once
 
 #include <cstdint>

@@ -9,7 +9,8 @@
 
 namespace korvex {
 
-// The report's lines, as printed; an empty line is left out.
+// The report as 19 lines; one line may hold "\r\n" breaks, and a line the
+// dataset does not use stays empty.
 using PrintLines = std::array<std::string, 19>;
 
 struct Report {
