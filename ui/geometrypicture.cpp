@@ -100,13 +100,13 @@ Scene makescene(const RunParameters& prm, const GeometryFlags& flags, int raycou
         detector == DetectorKind::discwindow || detector == DetectorKind::rectwindow;
     const double misslength = 0.08 * s.extent;
 
-    RunTallies t;
+    bool inside = false;
     const std::unique_ptr<MTRandomState> gen = mtcreate(pictureseed);
     for (int i = 0; i < raycount + warningprobes; ++i) {
         const Emission e = sampleemission(s.prm, s.flags, s.frame, *gen);
         RunTallies one;
         detect(detector, e.p, e.q, s.prm, one);
-        t.sourceinside = t.sourceinside || one.sourceinside;
+        inside = inside || one.sourceinside;
         if (i >= raycount) continue;
         const Vec3 n{e.q.x - e.p.x, e.q.y - e.p.y, e.q.z - e.p.z};
         const bool hit = one.hits > 0;
@@ -123,7 +123,7 @@ Scene makescene(const RunParameters& prm, const GeometryFlags& flags, int raycou
         s.rays.push_back(
             {e.p, {e.p.x + length * n.x, e.p.y + length * n.y, e.p.z + length * n.z}, hit});
     }
-    if (t.sourceinside) s.warning = QString::fromStdString(sourcewarning(s.flags));
+    if (inside) s.warning = QString::fromStdString(sourcewarning(s.flags));
     return s;
 }
 
