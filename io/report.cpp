@@ -48,24 +48,16 @@ std::string detectorline(const RunParameters& prm, DetectorKind kind) {
     return {};
 }
 
+std::string warningof(DetectorKind kind) {
+    if (iswindow(kind))
+        return "WARNING. Part or all the source is directly underneath the detector window.";
+    return "WARNING. Part or all of the source is on or within the detector volume.";
+}
+
 std::string headingline(const RunTallies& t, DetectorKind kind, bool aborted) {
     if (t.sourceinside) {
-        switch (kind) {
-            case DetectorKind::cylinder:
-            case DetectorKind::sphere:
-                return crlf +
-                       "WARNING. Part or all of the source is on or within the detector volume." +
-                       crlf;
-            case DetectorKind::cuboid:  // no line break after this one
-                return crlf +
-                       "WARNING. Part or all of the source is on or within the detector volume.";
-            case DetectorKind::discwindow:
-            case DetectorKind::rectwindow:
-                return crlf +
-                       "WARNING. Part or all the source is directly underneath the detector "
-                       "window." +
-                       crlf;
-        }
+        // The cuboid's warning has no line break after it.
+        return crlf + warningof(kind) + (kind == DetectorKind::cuboid ? "" : crlf);
     }
     return aborted ? crlf + "Results up to time when simulation aborted:" : crlf + "Results:";
 }
@@ -203,6 +195,8 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
 
     report.lastresults = joinlines(report.printlines);
 }
+
+std::string sourcewarning(const GeometryFlags& flags) { return warningof(detectorkind(flags)); }
 
 std::string joinlines(const PrintLines& lines) {
     std::string text;
