@@ -2,6 +2,7 @@
 
 #include <exception>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "io/batch.h"
@@ -18,13 +19,10 @@ const char* const openingprompt =
     "It is recommended you make a test run with a low emission number first.\r"
     "OK?";
 
-// Above 2^53 a count of emissions grown by 1.0 stops growing.
-const char* const toomanytext = "the number of emissions is above 9007199254740992";
-
-std::string fullname(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.string();
+// All 16 digits: plainformat would round the count to 15.
+std::string toomanytext() {
+    return "the number of emissions is above " +
+           std::to_string(static_cast<std::uint64_t>(maxemissions));
 }
 
 // One run command: the datasets of a batch run or the one of a screen run.
@@ -151,13 +149,12 @@ private:
     // Why the dataset just read cannot be simulated; empty when it can.
     std::string checkproblem() const {
         if (!batch_.readerror.empty()) return readerrorreason(batch_.readerror);
-        switch (checkdataset(flags_, prm_)) {
-            case DatasetProblem::inconsistentflags:
-                return "values 1 to 5 must name exactly one source and exactly one detector";
-            case DatasetProblem::toomanyemissions: return toomanytext;
-            case DatasetProblem::lengthoutofrange: return lengthmessage(checklengths(flags_, prm_));
-            case DatasetProblem::none: break;
-        }
+        const DatasetProblem problem = checkdataset(flags_, prm_);
+        // The one reason that names a value: which length, and its size.
+        if (problem == DatasetProblem::lengthoutofrange)
+            return lengthmessage(checklengths(flags_, prm_));
+        const std::string reason = problemreason(problem);
+        if (!reason.empty()) return reason;
         // Every statistic divides by the number of emissions.
         if (prm_.emissions == 0) return "the number of emissions is 0";
         return {};
@@ -194,6 +191,26 @@ private:
 };
 
 }  // namespace
+
+std::string problemreason(DatasetProblem problem) {
+    switch (problem) {
+        case DatasetProblem::inconsistentflags:
+            return "values 1 to 5 must name exactly one source and exactly one detector";
+        case DatasetProblem::toomanyemissions: return toomanytext();
+        case DatasetProblem::lengthoutofrange:
+            return "a length is out of range: each must be 0 or of size " +
+                   generalformat(shortestlength, 1, 0) + " to " +
+                   generalformat(longestlength, 1, 0);
+        case DatasetProblem::none: break;
+    }
+    return {};
+}
+
+std::string fullname(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
 
 RunResult runcommand(RunState& state, RunHost& host, bool batchrun, std::uint32_t seed) {
     Command command(state, host, batchrun);

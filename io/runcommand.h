@@ -66,10 +66,18 @@ struct RunResult {
     std::string message;  // the error text when failed
 };
 
+// The reason a problem entry gives for a dataset checkdataset refuses;
+// empty for none.
+std::string problemreason(DatasetProblem problem);
+
 // EstimateButtonClick's body. seed becomes the generator's seed (the window
 // passes runseed(), korvex-batch its --seed). Every message the user sees,
 // "Done." and a file error included, goes through the host's Prompter; the
 // result only tells the caller how the command ended.
 RunResult runcommand(RunState& state, RunHost& host, bool batchrun, std::uint32_t seed);
+
+// A file name as the questions about an existing file show it: absolute, with
+// no "." or ".." left in it (the name itself when that fails).
+std::string fullname(const std::string& path);
 
 }  // namespace korvex

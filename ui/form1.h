@@ -6,9 +6,11 @@
 // window through RunHost (progress panel, Escape poll, dialogs, results).
 // Every dialog goes through a Dialogs object, real or a test's.
 //
-// The code is split by concern: form1.cpp builds the controls, handlers.cpp
-// keeps the choice handlers and the menu commands, runhost.cpp the run, and
-// results.cpp the results dialog loop with saving and printing.
+// The code is split by concern: form1.cpp builds the controls and the menus,
+// handlers.cpp keeps the choice handlers and the menu commands Clear input
+// data, About and Exit, runhost.cpp the run (also the menu command Data read
+// from and written to file), and results.cpp the results dialog loop with
+// saving and printing (also the menu command Show last results).
 #pragma once
 
 #include <QMainWindow>
@@ -20,6 +22,7 @@
 #include "ui/dialogs.h"
 
 class QAction;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -34,6 +37,7 @@ class QWidget;
 namespace korvex {
 
 class Diagram;
+class GeometryView;
 class InputSwallower;
 
 class TForm1 : public QMainWindow, public RunHost, public FieldSource {
@@ -71,6 +75,9 @@ public:
 
     void setcorrectinputboxes();
     void setcorrectimage();
+    // Redraws the geometry view from the fields and the choices, or greys it
+    // and names the field that stops it.
+    void updategeometryview();
     void resetbooleans();
     void turn_off_images();
     void disclaim();
@@ -126,6 +133,7 @@ private:
     QWidget* builddisplacementtab();
     QWidget* buildrotationtab();
     QWidget* buildemissionstab();
+    QWidget* buildgeometrytab();
     void buildmenus();
     void connecthandlers();
 
@@ -163,6 +171,14 @@ public:
     Diagram* Image_spherical_det_cylind_scr;
     Diagram* Image_spherical_det_cuboid_src;
     Diagram* Image_spherical_det_point_src;
+
+    // The reference diagram and the user's geometry share the diagram area
+    // as two tabs.
+    QTabWidget* DiagramTabs;
+    QWidget* GeometryTab;
+    GeometryView* geometryView;
+    QCheckBox* showRays;
+    QPushButton* resetView;
 
     QWidget* Panel1;
     QProgressBar* ProgressBar1;
