@@ -51,9 +51,6 @@ struct RunParameters {
 // Sets every field but the emission count to 0 (the head of a dataset).
 void clearparameters(RunParameters& prm);
 
-// pi to the 64-bit significand of long double.
-inline constexpr long double pil = 3.141592653589793238462643383279502884L;
-
 // Degrees to radians: value x pi (long double) / 180, stored as a double.
 double degtorad(double degrees);
 
