@@ -36,7 +36,8 @@ korvex_build() {
 # floating-point options stay those of every build.
 korvex_build_asan() {
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DKORVEX_SANITIZE=ON >/dev/null
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DKORVEX_SANITIZE=ON \
+        -DKORVEX_BUILD_BENCHMARKS=OFF >/dev/null
     cmake --build build-asan
 }
 
