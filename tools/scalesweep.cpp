@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/emissionloop.h"
 #include "engine/geometry.h"
 #include "engine/mtrandom.h"
 #include "engine/run.h"
@@ -133,10 +134,14 @@ Answer run(const Geometry& g, double s, double emissions, std::uint32_t seed) {
     p.rotz = korvex::degtorad(g.prm.rotz);
     p.emissions = emissions;
     GeometryFlags f = flagsfor(g);
+    f.rotated = korvex::isrotated(p);
     auto gen = korvex::mtcreate(seed);
     QuietHost host;
-    const korvex::DatasetOutcome out = korvex::rundataset(p, f, *gen, host);
-    const korvex::RunTallies& t = out.tallies;
+    // The loop itself: rundataset would refuse the lengths outside the range
+    // this sweep is there to find.
+    korvex::RunTallies t;
+    korvex::emissionloop(p, f, korvex::makeframe(p, f.rotated), *gen, host, t);
+    t.meanpath = t.hits > 0 ? t.pathsum / t.hits : 0;
     const double full = 4 * M_PI;
     const double sigma = std::sqrt((t.emitted - t.hits) * t.hits / t.emitted);
     Answer a;
