@@ -3,7 +3,7 @@
 # installed binaries by dpkg-shlibdeps.
 set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VENDOR "The Korvex developers")
-set(CPACK_PACKAGE_CONTACT "Korvex developers <korvex@users.noreply.github.com>")
+set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_HOMEPAGE_URL "${KORVEX_HOMEPAGE}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -17,10 +17,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 # The description's first line is the summary; the rest, indented by one
 # blank, is the extended description.
-# The first line is the summary, the rest the extended description; CPack
-# indents it and marks the empty line as Debian's control format wants.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${PROJECT_DESCRIPTION}
-Korvex estimates, by a Monte Carlo method, the average solid angle that a
+# The extended description; CPack puts the summary before it, indents it and
+# marks the empty line as Debian's control format wants.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Korvex estimates, by a Monte Carlo method, the average solid angle that a
 radiation detector (right cylinder or disc window, cuboid or rectangular
 window, sphere) subtends at a source (cylinder or disc, cuboid, rectangle or
 line, point) at any displacement and Euler rotation, with its error at the
