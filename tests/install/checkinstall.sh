@@ -37,7 +37,8 @@ done <"$build/install_manifest.txt"
 
 # The tree holds exactly these files: no tests, benchmarks or libraries.
 expected=(share/man/man1/korvex-batch.1.gz share/doc/korvex/copyright share/doc/korvex/changelog.gz
-          share/doc/korvex/examples/datasets.txt share/doc/korvex/examples/results.txt)
+          share/doc/korvex/examples/datasets.txt share/doc/korvex/examples/results.txt
+          share/doc/korvex/examples/rotation.txt)
 window=no
 for program in "${programs[@]}"; do
     expected+=("bin/$program")

@@ -97,5 +97,20 @@ int main(int argc, char** argv) {
     korvex::ResultsDialog dialog(korvex::displaytext(report + "\r\r"), &form);
     dialog.show();
     save(&dialog, out.filePath(QStringLiteral("results.png")));
+    dialog.hide();
+
+    // The README's rotation example: a disc 10 to the side of the cylinder's
+    // axis, level with its middle, its front face turned towards it.
+    form.Inputbox_r1->setText(QStringLiteral("1"));
+    form.Inputbox_d->setText(QStringLiteral("10"));
+    form.Inputbox_c->setText(QStringLiteral("-2.5"));
+    form.Inputbox_rot_y2->setText(QStringLiteral("-90"));
+    form.twopiradiobutton->click();
+    form.PageControl1->setCurrentWidget(form.Rot_tilt);
+    save(&form, out.filePath(QStringLiteral("window-rotation.png")));
+    form.EstimateButton->click();
+    korvex::ResultsDialog rotated(korvex::displaytext(state.report.lastresults + "\r\r"), &form);
+    rotated.show();
+    save(&rotated, out.filePath(QStringLiteral("results-rotation.png")));
     return 0;
 }
