@@ -4,11 +4,11 @@
 # that render cleanly and name every option of --help, working programs.
 # Exits 77 (skipped) when a checking tool is missing and nothing else failed.
 #
-# usage: checkinstall.sh BUILDDIR APPID VERSION PROGRAM...
+# usage: checkinstall.sh BUILDDIR APPID VERSION "PROGRAM..." "PAGE..."
 set -u
 build=$1 id=$2 version=$3
-shift 3
-programs=("$@")
+read -r -a programs <<<"$4"
+read -r -a pages <<<"$5"
 
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
@@ -36,7 +36,7 @@ while IFS= read -r file; do
 done <"$build/install_manifest.txt"
 
 # The tree holds exactly these files: no tests, benchmarks or libraries.
-expected=(share/man/man1/korvex-batch.1.gz share/doc/korvex/copyright share/doc/korvex/changelog.gz
+expected=(share/doc/korvex/copyright share/doc/korvex/changelog.gz
           share/doc/korvex/examples/datasets.txt share/doc/korvex/examples/results.txt
           share/doc/korvex/examples/rotation.txt)
 window=no
@@ -44,9 +44,12 @@ for program in "${programs[@]}"; do
     expected+=("bin/$program")
     [ "$program" = korvex ] && window=yes
 done
+for page in "${pages[@]}"; do
+    expected+=("share/man/man1/$page.gz")
+done
 if [ $window = yes ]; then
     expected+=("share/applications/$id.desktop" "share/icons/hicolor/scalable/apps/$id.svg"
-               "share/metainfo/$id.metainfo.xml" share/man/man1/korvex.1.gz)
+               "share/metainfo/$id.metainfo.xml")
 fi
 actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
 wanted=$(printf '%s\n' "${expected[@]}" | sort)
@@ -56,11 +59,12 @@ if [ "$actual" != "$wanted" ]; then
 fi
 for program in "${programs[@]}"; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
+    [ "$program" = korvex ] && continue
+    [ "$("$prefix/bin/$program" --version)" = "$program $version" ] || fail "$program --version does not say $version"
 done
 
 batch=$prefix/bin/korvex-batch
 if [ -x "$batch" ]; then
-    [ "$("$batch" --version)" = "korvex-batch $version" ] || fail "--version does not say $version"
     examples=$prefix/share/doc/korvex/examples
     if "$batch" --quiet --seed 20240601 "$examples/datasets.txt" "$prefix/results.txt" 2>/dev/null; then
         datasets=$(grep -c '^\*' "$examples/datasets.txt")
@@ -69,16 +73,20 @@ if [ -x "$batch" ]; then
     else
         fail "korvex-batch on the installed examples"
     fi
-
-    # Every option of --help is an item of the manual page's option list.
-    page=$prefix/share/man/man1/korvex-batch.1.gz
-    items=$(gzip -dc "$page" | awk 'previous == ".TP" { print } { previous = $0 }' |
-            sed 's/\\-/-/g' | grep -o -- '--[a-z][a-z-]*' | sort -u)
-    for option in $("$batch" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-        [ "$option" = -- ] && continue
-        grep -qx -- "$option" <<<"$items" || fail "korvex-batch.1 does not describe $option"
-    done
 fi
+
+# Every option of a command-line program's --help is an item of its manual
+# page's option lists (the window takes Qt's options and has no --help).
+for page in "${pages[@]}"; do
+    program=${page%.1}
+    [ "$program" = korvex ] && continue
+    items=$(gzip -dc "$prefix/share/man/man1/$page.gz" | awk 'previous == ".TP" { print } { previous = $0 }' |
+            sed 's/\\-/-/g' | grep -o -- '--[a-z][a-z-]*' | sort -u)
+    help=$("$prefix/bin/$program" --help) || fail "$program --help"
+    for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+        grep -qx -- "$option" <<<"$items" || fail "$page does not describe $option"
+    done
+done
 
 for page in "$prefix"/share/man/man1/*.1.gz; do
     gzip -dc "$page" | grep -q "^\.TH .*\"Korvex $version\"" || fail "$(basename "$page") does not say $version"
