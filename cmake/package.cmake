@@ -26,7 +26,8 @@ line, point) at any displacement and Euler rotation, with its error at the
 99.9% confidence level, the share of emissions that hit, the crossings of
 each detector face and the mean path through the detector.
 
-The package holds the window program korvex and the command-line program
-korvex-batch, which runs the datasets of a data file into a results file.")
+The package holds the window program korvex and two command-line programs:
+korvex-batch runs the datasets of a data file into a results file, and
+korvex-draw draws each dataset's geometry to scale as SVG and PNG.")
 
 include(CPack)
