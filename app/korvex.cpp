@@ -2,9 +2,11 @@
 // and the toolkit's event loop until the window closes.
 #include <QApplication>
 #include <QIcon>
+#ifdef KORVEX_ICON
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
+#endif
 
 #include "io/runcommand.h"
 #include "ui/form1.h"
@@ -13,6 +15,9 @@ namespace {
 
 // The icon drawn at the usual sizes, so that the window needs no image plugin.
 QIcon windowicon() {
+#ifndef KORVEX_ICON
+    return {};
+#else
     QSvgRenderer drawing(QStringLiteral(":/korvex.svg"));
     QIcon icon;
     for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
@@ -24,6 +29,7 @@ QIcon windowicon() {
         icon.addPixmap(pixmap);
     }
     return icon;
+#endif
 }
 
 }  // namespace
