@@ -72,9 +72,10 @@ const char* const helptext =
     "report as aborted and read no further dataset.\n"
     "\n"
     "Exit status: 0 finished; 1 input or output error, or DATAFILE holds no\n"
-    "dataset; 2 usage error, missing DATAFILE, or RESULTSFILE is DATAFILE\n"
-    "itself; 128 + the signal's number when stopped by a signal (130 for\n"
-    "SIGINT, 143 for SIGTERM, 129 for SIGHUP).\n";
+    "dataset (a RESULTSFILE that cannot be opened for appending is found\n"
+    "before any dataset runs); 2 usage error, missing DATAFILE, or RESULTSFILE\n"
+    "is DATAFILE itself; 128 + the signal's number when stopped by a signal\n"
+    "(130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP).\n";
 
 struct Options {
     std::optional<std::uint32_t> seed;
