@@ -2,7 +2,8 @@
 // file come from the command line, every question is answered Yes, progress
 // goes to stderr, and SIGINT (Ctrl-C), SIGTERM or SIGHUP stop the run as
 // Escape answered Yes would: the running dataset's report is written as
-// aborted and no further dataset is read. SIGPIPE is ignored, so a closed
+// aborted and no further dataset is read (a signal ignored at the start, as
+// under nohup, stays ignored). SIGPIPE is ignored, so a closed
 // stderr only ends the progress; SIGXFSZ too, so a write over the file size
 // limit fails with its error and takes back its partial entry.
 //
@@ -48,7 +49,13 @@ void setsignals() {
     sigemptyset(&action.sa_mask);
     // Reads and writes go on after the handler; the run stops at its next poll.
     action.sa_flags = SA_RESTART;
-    for (const int signo : {SIGINT, SIGTERM, SIGHUP}) sigaction(signo, &action, nullptr);
+    for (const int signo : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored from the start stays ignored: nohup, or a
+        // background job of a script, wants the run to go on.
+        struct sigaction old {};
+        sigaction(signo, nullptr, &old);
+        if (old.sa_handler != SIG_IGN) sigaction(signo, &action, nullptr);
+    }
     std::signal(SIGPIPE, SIG_IGN);
     std::signal(SIGXFSZ, SIG_IGN);
 }
@@ -69,7 +76,8 @@ const char* const helptext =
     "\n"
     "Progress, \"Done.\" and errors go to stderr; a closed stderr only ends the\n"
     "progress. SIGINT (Ctrl-C), SIGTERM and SIGHUP write the current dataset's\n"
-    "report as aborted and read no further dataset.\n"
+    "report as aborted and read no further dataset; one ignored at the start\n"
+    "(as under nohup) stays ignored.\n"
     "\n"
     "Exit status: 0 finished; 1 input or output error, or DATAFILE holds no\n"
     "dataset (a RESULTSFILE that cannot be opened for appending is found\n"

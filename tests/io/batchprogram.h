@@ -27,7 +27,7 @@ struct Launch {
     std::vector<std::string> args;
     rlim_t filesizelimit = RLIM_INFINITY;
     bool closedstderr = false;  // stderr a pipe whose reader has gone
-    bool ignorexfsz = false;    // started with SIGXFSZ ignored, as by trap '' XFSZ
+    std::vector<int> ignored;   // signals ignored from the start, as by trap '' or nohup
 };
 
 class Program {
@@ -45,7 +45,7 @@ public:
                                 : open(errpath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(out, STDOUT_FILENO);
             dup2(err, STDERR_FILENO);
-            if (launch.ignorexfsz) std::signal(SIGXFSZ, SIG_IGN);
+            for (const int signo : launch.ignored) std::signal(signo, SIG_IGN);
             if (launch.filesizelimit != RLIM_INFINITY) {
                 const rlimit limit{launch.filesizelimit, launch.filesizelimit};
                 setrlimit(RLIMIT_FSIZE, &limit);

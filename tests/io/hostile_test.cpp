@@ -196,7 +196,7 @@ TEST(Hostile, FailingWritesBesideASucceedingOne) {
     for (int i = 0; i < 10 && readfile(results).find(last) == std::string::npos; ++i) {
         std::vector<Program> failing;
         for (int k = 0; k < 3; ++k)
-            failing.emplace_back(dir, Launch{{bad, results}, limit, false, true});
+            failing.emplace_back(dir, Launch{{bad, results}, limit, false, {SIGXFSZ}});
         for (const Program& p : failing) {
             const Outcome o = p.finish();
             EXPECT_EQ(o.status, 1) << o.err;
