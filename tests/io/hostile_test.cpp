@@ -278,7 +278,9 @@ TEST(Hostile, ResultsIntoAFifo) {
     });
     const std::string data = dir.write("data.txt", dataset("100") + dataset("x") + dataset("100"));
     const Outcome o = Program(dir, {"--quiet", data, fifo}).finish(10);
-    if (o.status < 0) close(open(fifo.c_str(), O_WRONLY | O_NONBLOCK));  // free the reader
+    // Frees a reader still waiting for a writer (when the run failed early).
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
     reader.join();
     EXPECT_EQ(o.status, 0) << o.err;
     std::vector<Entry> entries;
