@@ -1,6 +1,7 @@
 // The emission loop and one whole dataset. The loop reaches its surroundings
-// only through LoopHost, at the progress steps and at the poll every 10001
-// emissions; whoever runs it (window, command line, tests) implements LoopHost.
+// only through LoopHost, at the progress steps and at the poll every
+// pollinterval emissions; whoever runs it (window, command line, tests)
+// implements LoopHost.
 #pragma once
 
 #include "engine/geometry.h"
@@ -9,12 +10,19 @@
 
 namespace korvex {
 
+// The loop asks whether to abort once every pollinterval emissions.
+inline constexpr int pollinterval = 10001;
+
+// The largest emission count a dataset may ask for, 2^53: above it
+// emitted + 1.0 == emitted, and the loop would never end.
+inline constexpr double maxemissions = 9007199254740992.0;
+
 class LoopHost {
 public:
     virtual ~LoopHost() = default;
     // Every int(stepsize) + 1 emissions, with the tallies so far.
     virtual void progressstep(const RunTallies& sofar) = 0;
-    // Every 10001 emissions: true when the user asks to abort (and has
+    // Every pollinterval emissions: true when the user asks to abort (and has
     // confirmed it); the loop then ends with emissions := emitted.
     virtual bool pollabort() = 0;
 };
@@ -23,7 +31,7 @@ public:
 enum class DatasetProblem {
     none,
     inconsistentflags,  // not exactly one source kind and one detector kind
-    toomanyemissions,   // above 2^53: emitted + 1.0 would stop growing
+    toomanyemissions,   // above maxemissions
 };
 
 DatasetProblem checkdataset(const GeometryFlags& flags, const RunParameters& prm);

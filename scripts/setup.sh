@@ -1,6 +1,6 @@
 # Installs what the build needs on a fresh Debian 12 machine. Sourced by
 # scripts/run and scripts/test; installs only what is missing.
-korvex_packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev libqt6svg6-dev xvfb xauth poppler-utils clang-format"
+korvex_packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev libqt6svg6-dev xvfb xauth poppler-utils clang-format python3-mpmath python3-matplotlib"
 
 korvex_missing() {
     local missing=""
@@ -25,7 +25,8 @@ korvex_setup() {
 }
 
 korvex_build() {
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DKORVEX_BUILD_TESTS=ON -DKORVEX_BUILD_BENCHMARKS=ON >/dev/null
     cmake --build build
 }
 
