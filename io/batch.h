@@ -49,9 +49,9 @@ private:
     bool fill();  // false at the end of the file, on a read error or a stop
     int get();    // the next byte, or -1 where fill() fails
 
-    // The next line without its line end (LF, CR LF or a lone CR); false at
-    // the end of the file, on a read error or a stop. A UTF-8 byte-order mark
-    // at the start of the file is skipped.
+    int fd_ = -1;
+    bool firstline_ = true;
+    bool aftercr_ = false;  // the last line ended in CR: a LF next belongs to it
     std::string path_;
     std::string error_;
     std::function<bool()> stop_;
