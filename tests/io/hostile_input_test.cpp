@@ -3,45 +3,30 @@
 // reliably, byte-order marks and old line ends, and echoes that must read
 // back as the values they show.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
-#include "tempdir.h"
+#include "batchprogram.h"
 
 namespace korvex {
 namespace {
 
 using testing::readfile;
 using testing::TempDir;
+using testing::withouttimes;
 
 struct Outcome {
     int status = -1;
     std::string results, err;
 };
 
-// korvex-batch --quiet --seed 7 DATA RESULTS, stderr to a file.
+// korvex-batch --quiet --seed 7 DATA RESULTS.
 Outcome batch(const TempDir& dir, const std::string& data) {
-    const std::string datafile = dir.write("data.txt", data);
     const std::string results = dir.file("results.txt");
-    const std::string errfile = dir.file("stderr.txt");
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (!freopen(errfile.c_str(), "w", stderr)) _exit(126);
-        execl(KORVEX_BATCH, KORVEX_BATCH, "--quiet", "--seed", "7", datafile.c_str(),
-              results.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    Outcome o;
-    o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    o.results = readfile(results);
-    o.err = readfile(errfile);
-    return o;
+    const testing::Outcome o =
+        testing::run(dir, {"--quiet", "--seed", "7", dir.write("data.txt", data), results});
+    return {o.status, readfile(results), o.err};
 }
 
 // A disc of radius 1 over a sphere: values 1 to 22 as texts, with changes.
@@ -60,10 +45,6 @@ std::string with(int number, const std::string& text) {
     std::vector<std::string> v = sphere();
     v[static_cast<std::size_t>(number - 1)] = text;
     return dataset(v);
-}
-
-std::string withouttimes(const std::string& text) {
-    return std::regex_replace(text, std::regex("Processing time = [^\r]* s"), "Processing time");
 }
 
 const std::string range = "; a length must be 0 or of size 1E-6 to 1E8.";
