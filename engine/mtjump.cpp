@@ -3,8 +3,10 @@
 #include <NTL/GF2X.h>
 #include <NTL/vec_GF2.h>
 
+#include <deque>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace korvex {
@@ -32,17 +34,24 @@ const NTL::GF2XModulus& characteristic() {
     return modulus;
 }
 
-// x^e mod the characteristic polynomial, coefficient i in bits[i]. NTL objects
-// are not shared between threads: one jump polynomial at a time.
+// x^e mod the characteristic polynomial, coefficient i in bits[i]. A split
+// run makes the same jumps again and again (equal shares, equal rounds), and
+// forming the polynomial costs more than applying it, so the last few are
+// kept. NTL objects are not shared between threads: one at a time.
 std::vector<unsigned char> powerx(std::uint64_t e) {
     static std::mutex lock;
+    static std::deque<std::pair<std::uint64_t, std::vector<unsigned char>>> recent;
     const std::lock_guard<std::mutex> guard(lock);
+    for (const auto& [exponent, bits] : recent)
+        if (exponent == e) return bits;
     const NTL::GF2XModulus& f = characteristic();
     NTL::GF2X g;
     NTL::PowerXMod(g, NTL::conv<NTL::ZZ>(static_cast<unsigned long>(e)), f);
     std::vector<unsigned char> bits(static_cast<std::size_t>(NTL::deg(g) + 1));
     for (long i = 0; i <= NTL::deg(g); ++i)
         bits[static_cast<std::size_t>(i)] = NTL::IsOne(NTL::coeff(g, i));
+    if (recent.size() == 16) recent.pop_back();
+    recent.emplace_front(e, bits);
     return bits;
 }
 

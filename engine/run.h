@@ -3,6 +3,8 @@
 // emissions; whoever runs it (window, command line, tests) implements LoopHost.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/geometry.h"
 #include "engine/mtrandom.h"
 #include "engine/tallies.h"
@@ -12,7 +14,9 @@ namespace korvex {
 class LoopHost {
 public:
     virtual ~LoopHost() = default;
-    // Every int(stepsize) + 1 emissions, with the tallies so far.
+    // Every int(stepsize) + 1 emissions, with the tallies so far (their
+    // pathsum is not summed up yet). A split run calls it, and pollabort,
+    // from the thread that called rundataset, with the combined counts.
     virtual void progressstep(const RunTallies& sofar) = 0;
     // Every 10001 emissions: true when the user asks to abort (and has
     // confirmed it); the loop then ends with emissions := emitted.
@@ -38,7 +42,21 @@ struct DatasetOutcome {
 // loop (prm.emissions := emitted on abort), measures the loop's wall time and
 // forms meanpath. The caller has checked the dataset with checkdataset; a
 // dataset that fails the check anyway is not run, and problem says why.
+// With threads > 1 a dataset large enough is split over that many threads;
+// the tallies and where gen stands afterwards are the same as with one.
 DatasetOutcome rundataset(RunParameters& prm, GeometryFlags& flags, MTRandomState& gen,
-                          LoopHost& host);
+                          LoopHost& host, int threads = 1);
+
+// The threads a dataset of n emissions is split over: at most threads, and
+// one unless every thread gets a worthwhile share.
+int threadsfor(std::uint64_t n, int threads);
+
+// The emission loop split over threads (threadsfor > 1): the same tallies as
+// emissionloop, gen left where emissionloop leaves it; the host's progress
+// and poll come from this thread every few milliseconds. On an abort the
+// tallies cover exactly the emissions completed, and prm.emissions :=
+// emitted.
+bool splitemissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
+                       MTRandomState& gen, LoopHost& host, RunTallies& t, int threads);
 
 }  // namespace korvex
