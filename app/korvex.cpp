@@ -2,6 +2,7 @@
 // and the toolkit's event loop until the window closes.
 #include <QApplication>
 
+#include "engine/split.h"
 #include "io/runcommand.h"
 #include "ui/form1.h"
 
@@ -11,6 +12,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Korvex"));
 
     korvex::RunState state;
+    state.threads = korvex::allcores();
     korvex::TForm1 form(state);
     form.show();
     // Asked for also where no window manager activates a new window (a

@@ -195,7 +195,14 @@ private:
         const auto k = static_cast<std::uint64_t>(runner.draws());
         auto gen = std::make_unique<MTRandomState>(gen_);
         std::uint64_t at = range_.first;  // the emission gen stands at
-        RunTallies& t = counts_[static_cast<std::size_t>(w)];
+        // Kept on this thread's stack: the workers' tallies side by side
+        // would share cache lines, and every block writes them.
+        RunTallies t;
+        struct Store {
+            RunTallies& from;
+            RunTallies& to;
+            ~Store() { to = from; }
+        } store{t, counts_[static_cast<std::size_t>(w)]};
         Progress& shown = progress_[w];
         const std::uint64_t firstchunk = range_.first / chunksize;
         Range piece;

@@ -23,6 +23,7 @@ struct RunState {
     GeometryFlags flags;
     Report report;                             // printlines and lastresults
     std::unique_ptr<MTRandomState> generator;  // replaced by every run command
+    int threads = 1;                           // a large dataset is split over this many threads
 };
 
 class RunHost : public LoopHost, public Prompter {
