@@ -7,7 +7,6 @@
 
 #include "engine/emissionloop.h"
 #include "engine/kinds.h"
-#include "engine/mtjump.h"
 #include "engine/split.h"
 
 namespace korvex {
@@ -33,18 +32,13 @@ int threadsfor(std::uint64_t n, int threads) {
     return static_cast<int>(std::clamp<std::uint64_t>(n / minshare, 1, std::max(1, threads)));
 }
 
-namespace {
-// A split loop runs in rounds of this many chunks, so that the chunk sums
-// held at once stay small (8 MB) however large the count.
-constexpr std::uint64_t roundchunks = std::uint64_t{1} << 20;
-}  // namespace
-
 bool splitemissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
-                       MTRandomState& gen, LoopHost& host, RunTallies& t, int threads) {
-    const std::uint64_t n = emissioncount(prm.emissions);
-    const auto k = static_cast<std::uint64_t>(drawsper(prm, flags));
+                       MTRandomState& gen, LoopHost& host, RunTallies& t, int threads,
+                       Partners* partners) {
+    if (partners) partners->begin(prm, flags, gen);
     // The one-thread loop steps the progress every int(stepsize) + 1
-    // emissions; the split one steps as often, by the combined count.
+    // emissions; the split one steps as often, by the count so far (with
+    // partners, that of the rounds combined and of this process's part).
     const double every = std::floor(prm.emissions / 100) + 1;
     double nextstep = every;
     const SpanWatch watch = [&](const RunTallies& sofar) {
@@ -57,32 +51,32 @@ bool splitemissionloop(RunParameters& prm, const GeometryFlags& flags, const Fra
         }
         return host.pollabort();
     };
-    auto at = std::make_unique<MTRandomState>(gen);
-    bool stopped = false;
-    for (std::uint64_t first = 0; first < n && !stopped;) {
-        const Range round{first, std::min(n - first, roundchunks * chunksize)};
-        const SpanResult part = runspan(prm, flags, frame, *at, round, threads, watch);
-        addspan(t, part);
-        stopped = part.stopped;
-        first = round.end();
-        if (first < n && !stopped) mtjump(*at, round.count * k);
-    }
-    mtjump(gen, static_cast<std::uint64_t>(t.emitted) * k);
+    const bool stopped = splitrounds(prm, flags, frame, gen, t, threads, partners, watch);
     if (stopped) prm.emissions = t.emitted;
     return stopped;
 }
 
 DatasetOutcome rundataset(RunParameters& prm, GeometryFlags& flags, MTRandomState& gen,
-                          LoopHost& host, int threads) {
+                          LoopHost& host, int threads, Partners* partners) {
     DatasetOutcome out;
     out.problem = checkdataset(flags, prm);
     if (out.problem != DatasetProblem::none) return out;
     flags.rotated = isrotated(prm);
     const Frame frame = makeframe(prm, flags.rotated);
     const long long start = nowms();
-    const int split = threadsfor(emissioncount(prm.emissions), threads);
-    out.aborted = split > 1 ? splitemissionloop(prm, flags, frame, gen, host, out.tallies, split)
-                            : emissionloop(prm, flags, frame, gen, host, out.tallies);
+    const std::uint64_t n = emissioncount(prm.emissions);
+    int workers = threads;
+    if (partners) {
+        workers = 0;
+        for (const int w : partners->weights()) workers += w;
+    }
+    if (threadsfor(n, workers) > 1) {
+        // Each process's threads take on any share it gets.
+        out.aborted = splitemissionloop(prm, flags, frame, gen, host, out.tallies,
+                                        partners ? threads : threadsfor(n, threads), partners);
+    } else {
+        out.aborted = emissionloop(prm, flags, frame, gen, host, out.tallies);
+    }
     out.tallies.seconds = static_cast<double>(nowms() - start) / 1000.0;
     RunTallies& t = out.tallies;
     t.meanpath = t.hits > 0 ? t.pathsum / t.hits : 0;

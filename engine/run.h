@@ -11,6 +11,8 @@
 
 namespace korvex {
 
+class Partners;
+
 class LoopHost {
 public:
     virtual ~LoopHost() = default;
@@ -42,10 +44,11 @@ struct DatasetOutcome {
 // loop (prm.emissions := emitted on abort), measures the loop's wall time and
 // forms meanpath. The caller has checked the dataset with checkdataset; a
 // dataset that fails the check anyway is not run, and problem says why.
-// With threads > 1 a dataset large enough is split over that many threads;
-// the tallies and where gen stands afterwards are the same as with one.
+// With threads > 1 a dataset large enough is split over that many threads,
+// and with partners over their processes too; the tallies and where gen
+// stands afterwards are the same as with one thread.
 DatasetOutcome rundataset(RunParameters& prm, GeometryFlags& flags, MTRandomState& gen,
-                          LoopHost& host, int threads = 1);
+                          LoopHost& host, int threads = 1, Partners* partners = nullptr);
 
 // The threads a dataset of n emissions is split over: at most threads, and
 // one unless every thread gets a worthwhile share.
@@ -57,6 +60,7 @@ int threadsfor(std::uint64_t n, int threads);
 // tallies cover exactly the emissions completed, and prm.emissions :=
 // emitted.
 bool splitemissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
-                       MTRandomState& gen, LoopHost& host, RunTallies& t, int threads);
+                       MTRandomState& gen, LoopHost& host, RunTallies& t, int threads,
+                       Partners* partners = nullptr);
 
 }  // namespace korvex

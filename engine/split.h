@@ -79,6 +79,34 @@ using SpanWatch = std::function<bool(const RunTallies& sofar)>;
 SpanResult runspan(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                    const MTRandomState& gen, Range range, int threads, const SpanWatch& watch);
 
+// The other processes of a run spread over several (MPI), as the first
+// process and every other one sees them. Every process runs its share of
+// each round on its own threads; the first one alone reads and reports.
+class Partners {
+public:
+    virtual ~Partners() = default;
+    virtual int rank() const = 0;  // 0 for the first process
+    // The thread count of every process, by rank: the weights of the split.
+    virtual const std::vector<int>& weights() const = 0;
+    // On the first process, before a dataset is split: the others join it
+    // with the same parameters, flags and generator.
+    virtual void begin(const RunParameters& prm, const GeometryFlags& flags,
+                       const MTRandomState& gen) = 0;
+    // At the end of every round, on every process: this process's part in,
+    // and t grown by every process's part (the chunk sums in chunk order).
+    // True when any process stopped.
+    virtual bool combine(const SpanResult& mine, RunTallies& t) = 0;
+};
+
+// The emissions of a dataset in rounds: of each round this process runs its
+// share (share by partners' weights, or all of it without partners) on its
+// threads, and the parts of all processes are added to t. Leaves gen where
+// the one-thread loop leaves it. watch is this process's watch, given the
+// counts of the current round's part so far. True when stopped.
+bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
+                 MTRandomState& gen, RunTallies& t, int threads, Partners* partners,
+                 const SpanWatch& watch);
+
 // Draws per emission of the dataset (2 to 5).
 int drawsper(const RunParameters& prm, const GeometryFlags& flags);
 
