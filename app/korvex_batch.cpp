@@ -21,6 +21,9 @@
 
 #include "engine/mtrandom.h"
 #include "engine/split.h"
+#ifdef KORVEX_MPI
+#include "app/mpipartners.h"
+#endif
 #include "io/numbers.h"
 #include "io/runcommand.h"
 
@@ -171,6 +174,11 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef KORVEX_MPI
+    // korvex-batch-mpi: every rank but 0 only runs shares of rank 0's datasets.
+    korvex::MpiPartners mpi(argc, argv);
+    if (mpi.rank() != 0) return mpi.serve(korvex::threadsoption(argc, argv));
+#endif
     struct sigaction action {};
     action.sa_handler = oninterrupt;
     sigemptyset(&action.sa_mask);
@@ -242,6 +250,10 @@ int main(int argc, char** argv) {
     BatchHost host(options, isatty(STDERR_FILENO) != 0);
     korvex::RunState state;
     state.threads = options.threads;
+#ifdef KORVEX_MPI
+    mpi.start(options.threads);
+    state.partners = &mpi;
+#endif
     const std::uint32_t seed = options.seed ? *options.seed : korvex::runseed();
     const korvex::RunResult result = korvex::runcommand(state, host, true, seed);
 
