@@ -52,23 +52,16 @@ std::string detectorline(const RunParameters& prm, const GeometryFlags& f, Kind 
     return {};
 }
 
+std::string warningof(Kind kind) {
+    if (kind == Kind::window)
+        return "WARNING. Part or all the source is directly underneath the detector window.";
+    return "WARNING. Part or all of the source is on or within the detector volume.";
+}
+
 std::string headingline(const RunTallies& t, Kind kind, bool aborted) {
     if (t.sourceinside) {
-        switch (kind) {
-            case Kind::cylinder:
-            case Kind::sphere:
-                return crlf +
-                       "WARNING. Part or all of the source is on or within the detector volume." +
-                       crlf;
-            case Kind::cuboid:  // no line break after this one
-                return crlf +
-                       "WARNING. Part or all of the source is on or within the detector volume.";
-            case Kind::window:
-                return crlf +
-                       "WARNING. Part or all the source is directly underneath the detector "
-                       "window." +
-                       crlf;
-        }
+        // The cuboid's warning has no line break after it.
+        return crlf + warningof(kind) + (kind == Kind::cuboid ? "" : crlf);
     }
     return aborted ? crlf + "Results up to time when simulation aborted:" : crlf + "Results:";
 }
@@ -201,6 +194,8 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
 
     report.lastresults = joinlines(report.printlines);
 }
+
+std::string sourcewarning(const GeometryFlags& flags) { return warningof(detectorkind(flags)); }
 
 std::string joinlines(const std::array<std::string, 19>& lines) {
     std::string text;

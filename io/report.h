@@ -25,6 +25,10 @@ struct ReportContext {
 void makereport(Report& report, const RunParameters& prm, const GeometryFlags& flags,
                 const RunTallies& t, const ReportContext& ctx);
 
+// The warning that heads a report when some emission started on or inside
+// the detector, or underneath a window, without the line breaks around it.
+std::string sourcewarning(const GeometryFlags& flags);
+
 // lastresults from the 19 lines: each non-empty line followed by "\r\n",
 // then one more "\r\n".
 std::string joinlines(const std::array<std::string, 19>& lines);

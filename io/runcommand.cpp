@@ -166,12 +166,8 @@ private:
     // Why the dataset just read cannot be simulated; empty when it can.
     std::string checkproblem() const {
         if (!batch_.readerror.empty()) return readerrorreason(batch_.readerror);
-        switch (checkdataset(flags_, prm_)) {
-            case DatasetProblem::inconsistentflags:
-                return "values 1 to 5 must name exactly one source and exactly one detector";
-            case DatasetProblem::toomanyemissions: return toomanytext;
-            case DatasetProblem::none: break;
-        }
+        const std::string reason = problemreason(checkdataset(flags_, prm_));
+        if (!reason.empty()) return reason;
         // Every statistic divides by the number of emissions.
         if (prm_.emissions == 0) return "the number of emissions is 0";
         return {};
@@ -208,6 +204,16 @@ private:
 };
 
 }  // namespace
+
+std::string problemreason(DatasetProblem problem) {
+    switch (problem) {
+        case DatasetProblem::inconsistentflags:
+            return "values 1 to 5 must name exactly one source and exactly one detector";
+        case DatasetProblem::toomanyemissions: return toomanytext;
+        case DatasetProblem::none: break;
+    }
+    return {};
+}
 
 RunResult runcommand(RunState& state, RunHost& host, bool batchrun, std::uint32_t seed) {
     Command command(state, host, batchrun);

@@ -69,6 +69,10 @@ struct RunResult {
     std::string message;  // the error text when failed
 };
 
+// The reason a problem entry gives for a dataset checkdataset refuses;
+// empty for none.
+std::string problemreason(DatasetProblem problem);
+
 // EstimateButtonClick's body. seed becomes the generator's seed (the window
 // passes runseed(), korvex-batch its --seed). Every message the user sees,
 // "Done." and a file error included, goes through the host's Prompter; the

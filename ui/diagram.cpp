@@ -16,9 +16,6 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 
-const QColor detectorshade(150, 182, 222, 210);
-const QColor sourceshade(238, 168, 96, 215);
-
 // Drawing sizes, in units of about the detector's radius.
 struct Sizes {
     double r2 = 1.0, a2 = 1.9, b2 = 1.5, t2 = 0.85;

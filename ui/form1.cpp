@@ -1,6 +1,7 @@
 #include "ui/form1.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -17,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include "ui/diagram.h"
+#include "ui/geometryview.h"
 #include "ui/inputswallower.h"
 #include "ui/texts.h"
 
@@ -159,9 +161,13 @@ void TForm1::buildcontrols() {
         newdiagram(SourceShape::point, DetectorShape::sphere, "Image_spherical_det_point_src");
     Image_cyldet_cylsrc->show();
 
+    DiagramTabs = named(new QTabWidget, "DiagramTabs");
+    DiagramTabs->addTab(DiagramArea, QStringLiteral("Diagram"));
+    DiagramTabs->addTab(buildgeometrytab(), QStringLiteral("Your geometry"));
+
     auto* top = new QHBoxLayout;
     top->addLayout(left, 0);
-    top->addWidget(DiagramArea, 1);
+    top->addWidget(DiagramTabs, 1);
 
     // The five tabs.
     PageControl1 = named(new QTabWidget, "PageControl1");
@@ -239,6 +245,22 @@ QWidget* TForm1::buildfieldtab(QWidget*& tab, const char* name,
     layout->addLayout(grid, note ? 0 : 1);
     if (note) layout->addWidget(note, 1);
     return tab;
+}
+
+QWidget* TForm1::buildgeometrytab() {
+    GeometryTab = named(new QWidget, "GeometryTab");
+    geometryView = new GeometryView;
+    showRays = named(new QCheckBox(QStringLiteral("Show rays")), "showRays");
+    resetView = named(new QPushButton(QStringLiteral("Reset view")), "resetView");
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(showRays);
+    controls->addStretch(1);
+    controls->addWidget(resetView);
+    auto* column = new QVBoxLayout(GeometryTab);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(geometryView, 1);
+    column->addLayout(controls);
+    return GeometryTab;
 }
 
 QWidget* TForm1::buildsourcetab() {
@@ -372,6 +394,25 @@ void TForm1::connecthandlers() {
     connect(ClearButton, &QAction::triggered, this, &TForm1::ClearButtonClick);
     connect(About, &QAction::triggered, this, &TForm1::AboutClick);
     connect(ExitButton, &QAction::triggered, this, &TForm1::ExitButtonClick);
+
+    // The geometry view follows every field and, after the handlers above
+    // have set the flags, every choice.
+    for (QLineEdit* e : findChildren<QLineEdit*>())
+        connect(e, &QLineEdit::textChanged, this, &TForm1::updategeometryview);
+    for (QRadioButton* b : findChildren<QRadioButton*>())
+        connect(b, &QRadioButton::clicked, this, &TForm1::updategeometryview);
+    connect(showRays, &QCheckBox::toggled, geometryView, &GeometryView::setrays);
+    connect(resetView, &QPushButton::clicked, geometryView, &GeometryView::resetview);
+    updategeometryview();
+}
+
+void TForm1::updategeometryview() {
+    const FieldsGeometry read = readgeometry(*this, state_.flags);
+    if (read.prm) {
+        geometryView->showgeometry(*read.prm, read.flags);
+    } else {
+        geometryView->showproblem(QString::fromStdString(read.problem));
+    }
 }
 
 }  // namespace korvex

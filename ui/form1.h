@@ -20,6 +20,7 @@
 #include "ui/dialogs.h"
 
 class QAction;
+class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -34,6 +35,7 @@ class QWidget;
 namespace korvex {
 
 class Diagram;
+class GeometryView;
 class InputSwallower;
 
 class TForm1 : public QMainWindow, public RunHost, public FieldSource {
@@ -71,6 +73,9 @@ public:
 
     void setcorrectinputboxes();
     void setcorrectimage();
+    // Redraws the geometry view from the fields and the choices, or greys it
+    // and names the field that stops it.
+    void updategeometryview();
     void resetbooleans();
     void turn_off_images();
     void disclaim();
@@ -126,6 +131,7 @@ private:
     QWidget* builddisplacementtab();
     QWidget* buildrotationtab();
     QWidget* buildemissionstab();
+    QWidget* buildgeometrytab();
     void buildmenus();
     void connecthandlers();
 
@@ -163,6 +169,14 @@ public:
     Diagram* Image_spherical_det_cylind_scr;
     Diagram* Image_spherical_det_cuboid_src;
     Diagram* Image_spherical_det_point_src;
+
+    // The reference diagram and the user's geometry share the diagram area
+    // as two tabs.
+    QTabWidget* DiagramTabs;
+    QWidget* GeometryTab;
+    GeometryView* geometryView;
+    QCheckBox* showRays;
+    QPushButton* resetView;
 
     QWidget* Panel1;
     QProgressBar* ProgressBar1;

@@ -145,7 +145,7 @@ void TForm1::loopstarting(const std::string& caption, const RunParameters&, cons
     Panel1->adjustSize();
     const int width = std::max(Panel1->width(), std::min(345, centralWidget()->width() - 10));
     Panel1->resize(width, Panel1->height());
-    const QRect area = DiagramArea->geometry();
+    const QRect area = DiagramTabs->geometry();
     Panel1->move((centralWidget()->width() - width) / 2,
                  std::max(0, area.bottom() - Panel1->height() - 4));
     Panel1->show();

@@ -35,18 +35,23 @@ V3 unit(V3 a) {
     return n > 0 ? (1.0 / n) * a : a;
 }
 
-Sketch::Sketch() {
-    // Seen from the front right and a little above: Xd runs to the right
-    // (towards the source), Yd into the picture, Zd up.
-    const double elevation = 22 * pi / 180;
-    const double azimuth = -62 * pi / 180;
+Sketch::Sketch(ViewAngle angle, double unit, double penscale)
+    : unit_(unit), penscale_(penscale), textsize_(0.2 * penscale) {
+    // By default seen from the front right and a little above: Xd runs to
+    // the right (towards the source), Yd into the picture, Zd up. The
+    // screen's right stays horizontal at every elevation, straight down
+    // included.
+    const double elevation = angle.elevation * pi / 180;
+    const double azimuth = angle.azimuth * pi / 180;
     view_ = {std::cos(elevation) * std::cos(azimuth), std::cos(elevation) * std::sin(azimuth),
              std::sin(elevation)};
-    right_ = unit(cross(V3{0, 0, 1}, view_));
+    right_ = {-std::sin(azimuth), std::cos(azimuth), 0};
     up_ = cross(view_, right_);
 }
 
-QPointF Sketch::project(V3 p) const { return {korvex::dot(p, right_), korvex::dot(p, up_)}; }
+QPointF Sketch::project(V3 p) const {
+    return {korvex::dot(p, right_) / unit_, korvex::dot(p, up_) / unit_};
+}
 
 void Sketch::include(QPointF p) {
     minx_ = std::min(minx_, p.x());
@@ -90,10 +95,11 @@ void Sketch::dot(V3 p, double radius) {
 void Sketch::arrowhead(QPointF tip, QPointF from) {
     const QPointF d = unit2(tip - from);
     const QPointF n(-d.y(), d.x());
+    const double length = headlength * penscale_, width = headwidth * penscale_;
     QPainterPath head;
     head.moveTo(tip);
-    head.lineTo(tip - headlength * d + headwidth * n);
-    head.lineTo(tip - headlength * d - headwidth * n);
+    head.lineTo(tip - length * d + width * n);
+    head.lineTo(tip - length * d - width * n);
     head.closeSubpath();
     strokes_.push_back({head, Ink::thin, Qt::black});
 }
@@ -238,32 +244,49 @@ void Sketch::ball(const Axes3& f, double r, const QColor& shade) {
     path(run, runseen ? Ink::thin : Ink::hidden);
 }
 
-void Sketch::paint(QPainter& painter, const QRectF& target) const {
-    if (strokes_.empty() || target.isEmpty()) return;
+QTransform Sketch::fit(const QRectF& target, double zoom) const {
+    QTransform t;
+    if (strokes_.empty() || target.isEmpty()) return t;
     const double margin = 0.04 * std::max(maxx_ - minx_, maxy_ - miny_);
     const double w = maxx_ - minx_ + 2 * margin, h = maxy_ - miny_ + 2 * margin;
-    const double scale = std::min(target.width() / w, target.height() / h);
+    const double scale = zoom * std::min(target.width() / w, target.height() / h);
     const double cx = (minx_ + maxx_) / 2, cy = (miny_ + maxy_) / 2;
-    // Drawing units, y up, into the target's pixels, y down.
-    QTransform t;
     t.translate(target.center().x(), target.center().y());
     t.scale(scale, -scale);
     t.translate(-cx, -cy);
+    return t;
+}
+
+void Sketch::paint(QPainter& painter, const QRectF& target, double zoom, bool faded) const {
+    if (strokes_.empty() || target.isEmpty()) return;
+    const QTransform t = fit(target, zoom);
+    const double scale = t.m11();
 
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, true);
-    const double unitpx = scale * 0.01;  // one hundredth of a drawing unit
-    QPen outline(Qt::black, std::max(1.0, 1.8 * unitpx), Qt::SolidLine, Qt::RoundCap,
+    // One hundredth of a drawing unit, as the pen sizes were recorded.
+    const double unitpx = scale * 0.01 * penscale_;
+    auto ink = [faded](QColor c) { return faded ? QColor(175, 175, 175, c.alpha()) : c; };
+    QPen outline(ink(Qt::black), std::max(1.0, 1.8 * unitpx), Qt::SolidLine, Qt::RoundCap,
                  Qt::RoundJoin);
-    QPen thin(Qt::black, std::max(0.8, 1.0 * unitpx), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    QPen hidden(QColor(90, 90, 90), std::max(0.8, 1.0 * unitpx), Qt::DashLine, Qt::FlatCap);
-    QPen guide(QColor(120, 120, 120), std::max(0.7, 0.8 * unitpx), Qt::DotLine, Qt::FlatCap);
+    QPen thin(ink(Qt::black), std::max(0.8, 1.0 * unitpx), Qt::SolidLine, Qt::RoundCap,
+              Qt::RoundJoin);
+    QPen hidden(ink(QColor(90, 90, 90)), std::max(0.8, 1.0 * unitpx), Qt::DashLine, Qt::FlatCap);
+    QPen guide(ink(QColor(120, 120, 120)), std::max(0.7, 0.8 * unitpx), Qt::DotLine, Qt::FlatCap);
+    QPen hit(ink(QColor(200, 30, 30, 170)), std::max(0.7, 0.7 * unitpx), Qt::SolidLine,
+             Qt::RoundCap);
+    QPen miss(ink(QColor(60, 90, 160, 70)), std::max(0.5, 0.5 * unitpx), Qt::SolidLine,
+              Qt::RoundCap);
 
     for (const Stroke& s : strokes_) {
         const QPainterPath p = t.map(s.path);
         if (s.fill.isValid()) {
             painter.setPen(Qt::NoPen);
-            painter.setBrush(s.fill);
+            // Arrowheads and dots (black) fade like the lines, faces lighter.
+            const QColor fadedfill = s.fill.lightness() < 50
+                                         ? QColor(175, 175, 175)
+                                         : QColor(225, 225, 225, s.fill.alpha());
+            painter.setBrush(faded ? fadedfill : s.fill);
             painter.drawPath(p);
             continue;
         }
@@ -273,6 +296,8 @@ void Sketch::paint(QPainter& painter, const QRectF& target) const {
             case Ink::thin: painter.setPen(thin); break;
             case Ink::hidden: painter.setPen(hidden); break;
             case Ink::guide: painter.setPen(guide); break;
+            case Ink::hit: painter.setPen(hit); break;
+            case Ink::miss: painter.setPen(miss); break;
         }
         painter.drawPath(p);
     }
@@ -281,7 +306,7 @@ void Sketch::paint(QPainter& painter, const QRectF& target) const {
     font.setItalic(true);
     font.setPixelSize(std::max(7, int(std::lround(textsize_ * scale))));
     painter.setFont(font);
-    painter.setPen(Qt::black);
+    painter.setPen(ink(Qt::black));
     const QFontMetricsF metrics(font);
     for (const Label& l : labels_) {
         const QPointF c = t.map(l.at);

@@ -13,6 +13,8 @@
 #include <QPainterPath>
 #include <QPointF>
 #include <QString>
+#include <QTransform>
+#include <functional>
 #include <vector>
 
 class QPainter;
@@ -31,18 +33,39 @@ double dot(V3 a, V3 b);
 V3 cross(V3 a, V3 b);
 V3 unit(V3 a);
 
-// A body's own frame: its origin and three orthonormal axes.
+// A body's own frame: its origin and three orthonormal axes. When place is
+// set it carries a point of the body's frame into the drawing instead (the
+// axes then only decide which edges face the viewer).
 struct Axes3 {
     V3 o;
     V3 x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1};
-    V3 at(double u, double v, double w) const { return o + u * x + v * y + w * z; }
+    std::function<V3(double, double, double)> place;
+    V3 at(double u, double v, double w) const {
+        return place ? place(u, v, w) : o + u * x + v * y + w * z;
+    }
 };
 
-enum class Ink { outline, hidden, thin, guide };
+// Where the viewer stands, in degrees: the azimuth about Zd from Xd, the
+// elevation above the XdYd plane. The default is the diagrams' view, from
+// the front right and a little above.
+struct ViewAngle {
+    double azimuth = -62;
+    double elevation = 22;
+};
+
+// The shades of the detector's top face and the source's front face.
+inline const QColor detectorshade{150, 182, 222, 210};
+inline const QColor sourceshade{238, 168, 96, 215};
+
+// hit and miss are the sample rays: a strong colour and a faint one.
+enum class Ink { outline, hidden, thin, guide, hit, miss };
 
 class Sketch {
 public:
-    Sketch();
+    // unit: the length of 3-D points that makes one drawing unit (the
+    // arrowheads, labels and pens are sized in drawing units). penscale
+    // shrinks those sizes, so that a drawing painted with a zoom keeps them.
+    explicit Sketch(ViewAngle angle = {}, double unit = 1, double penscale = 1);
 
     QPointF project(V3 p) const;
     // From the drawing towards the viewer.
@@ -72,10 +95,15 @@ public:
     // A sphere; its equatorial plane (the frame's xy plane) is shaded.
     void ball(const Axes3& f, double r, const QColor& shade);
 
-    // Fits the drawing into target, keeping its proportions.
-    void paint(QPainter& painter, const QRectF& target) const;
+    // Drawing units, y up, to the target's pixels, y down: the drawing
+    // fitted into target with its proportions kept, then magnified by zoom
+    // about the target's centre.
+    QTransform fit(const QRectF& target, double zoom = 1) const;
+    // Paints through fit; faded paints everything in light greys.
+    void paint(QPainter& painter, const QRectF& target, double zoom = 1, bool faded = false) const;
 
     double textsize() const { return textsize_; }
+    double lengthunit() const { return unit_; }
 
 private:
     struct Stroke {
@@ -91,6 +119,8 @@ private:
     void include(QPointF p);
 
     V3 view_, right_, up_;
+    double unit_ = 1;
+    double penscale_ = 1;
     double textsize_ = 0.2;
     std::vector<Stroke> strokes_;
     std::vector<Label> labels_;

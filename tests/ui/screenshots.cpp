@@ -3,6 +3,7 @@
 // (xvfb-run -a -s "-screen 0 1280x1024x24") with the output folder as its
 // argument.
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include <QTimer>
 
 #include "ui/form1.h"
+#include "ui/geometryview.h"
 #include "ui/resultsdialog.h"
 #include "ui/texts.h"
 
@@ -97,5 +99,62 @@ int main(int argc, char** argv) {
     korvex::ResultsDialog dialog(korvex::displaytext(report + "\r\r"), &form);
     dialog.show();
     save(&dialog, out.filePath(QStringLiteral("results.png")));
+    dialog.hide();
+
+    // The geometry view for each detector kind with a turned source, and
+    // one with sample rays.
+    struct Typed {
+        QLineEdit* edit;
+        const char* text;
+    };
+    auto type = [&](std::initializer_list<Typed> values) {
+        for (const Typed& v : values) v.edit->setText(QString::fromLatin1(v.text));
+    };
+    auto angles = [&](const char* x, const char* y, const char* z) {
+        type({{form.inputbox_rot_x3, x}, {form.Inputbox_rot_y2, y}, {form.Inputbox_rot_z0, z}});
+    };
+    form.DiagramTabs->setCurrentWidget(form.GeometryTab);
+    form.PageControl1->setCurrentWidget(form.Rot_tilt);
+
+    form.Cylindrical_source_radiobutton->click();
+    form.cylinder_detector_radiobutton->click();
+    type({{form.Inputbox_r1, "1.5"},
+          {form.Inputbox_t1, "0.5"},
+          {form.Inputbox_r2, "2"},
+          {form.Inputbox_h, "3"},
+          {form.Inputbox_d, "3.5"},
+          {form.Inputbox_c, "3"}});
+    angles("0", "-40", "30");
+    save(&form, out.filePath(QStringLiteral("geometry-cyldet.png")));
+
+    form.Cuboid_source_radiobutton->click();
+    form.cuboid_detector_radiobutton->click();
+    type({{form.Inputbox_a1, "3"},
+          {form.Inputbox_b1, "1.5"},
+          {form.Inputbox_t1, "0.4"},
+          {form.Inputbox_a2, "4"},
+          {form.Inputbox_b2, "3"},
+          {form.Inputbox_h, "2"},
+          {form.Inputbox_a3, "2"},
+          {form.inputbox_b3, "1"},
+          {form.Inputbox_c, "3"}});
+    angles("30", "20", "-45");
+    save(&form, out.filePath(QStringLiteral("geometry-cubdet.png")));
+
+    // A disc beside a sphere, turned a quarter about Y' so that its front
+    // face looks at the sphere.
+    form.Cylindrical_source_radiobutton->click();
+    form.Spherical_detector_radiobutton->click();
+    type({{form.Inputbox_r1, "1"},
+          {form.Inputbox_t1, "0"},
+          {form.Inputbox_r2, "1.5"},
+          {form.Inputbox_d, "3"},
+          {form.Inputbox_c, "1"}});
+    angles("0", "-90", "0");
+    save(&form, out.filePath(QStringLiteral("geometry-sphdet.png")));
+
+    form.twopiradiobutton->click();
+    form.showRays->setChecked(true);
+    save(&form, out.filePath(QStringLiteral("geometry-rays.png")));
     return 0;
 }

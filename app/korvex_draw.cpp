@@ -1,0 +1,282 @@
+// korvex-draw: the window's geometry view of every dataset of a data file,
+// written as OUTDIR/dataset-N.svg and OUTDIR/dataset-N.png without a display,
+// so that a whole file of geometries can be checked by eye before a long run.
+// The datasets are read as a batch run reads them; one that cannot be read or
+// drawn is named on stderr and the others are still drawn.
+//
+// Exit codes, as korvex-batch's: 0 when the data file was read to its end
+// (datasets named on stderr included), 1 on an input or output error, 2 on a
+// usage error or a missing data file.
+#include <QBuffer>
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "engine/kinds.h"
+#include "engine/run.h"
+#include "io/batch.h"
+#include "io/numbers.h"
+#include "io/runcommand.h"
+#include "ui/geometrypicture.h"
+
+#ifndef KORVEX_VERSION
+#define KORVEX_VERSION "1.0.0"
+#endif
+
+namespace {
+
+const char* const usage =
+    "usage: korvex-draw [--rays N] [--size WxH] [--view AZ,EL] DATAFILE OUTDIR\n";
+
+const char* const helptext =
+    "Draws every dataset of DATAFILE as the window's geometry view shows it,\n"
+    "into OUTDIR/dataset-N.svg and OUTDIR/dataset-N.png (OUTDIR is created\n"
+    "when missing). No display is needed.\n"
+    "\n"
+    "  --rays N     draw N sample emissions (0 to 100000; default 0): hits\n"
+    "               strong, misses short and faint\n"
+    "  --size WxH   the picture's size in pixels (default 800x800)\n"
+    "  --view AZ,EL the viewer's azimuth about Zd from Xd and elevation, in\n"
+    "               degrees (default -62,22, the diagrams' view)\n"
+    "  --help       show this text\n"
+    "  --version    show the version\n"
+    "\n"
+    "A dataset that cannot be read or drawn is named on stderr (\"dataset N:\n"
+    "reason\") and skipped; the warning a run would give is named there too.\n"
+    "Exit status: 0 finished, 1 input or output error, 2 usage error or missing\n"
+    "data file.\n";
+
+struct Options {
+    int rays = 0;
+    int width = 800, height = 800;
+    korvex::ViewAngle angle;
+    std::string datafile;
+    std::string outdir;
+};
+
+std::optional<int> parsewhole(std::string_view text, int least, int most) {
+    int value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
+    if (value < least || value > most) return std::nullopt;
+    return value;
+}
+
+bool parsesize(std::string_view text, Options& o) {
+    const std::size_t x = text.find('x');
+    if (x == std::string_view::npos) return false;
+    const auto w = parsewhole(text.substr(0, x), 16, 20000);
+    const auto h = parsewhole(text.substr(x + 1), 16, 20000);
+    if (!w || !h) return false;
+    o.width = *w;
+    o.height = *h;
+    return true;
+}
+
+bool parseview(std::string_view text, Options& o) {
+    const std::size_t comma = text.find(',');
+    if (comma == std::string_view::npos) return false;
+    const auto az = korvex::parsenumber(text.substr(0, comma));
+    const auto el = korvex::parsenumber(text.substr(comma + 1));
+    if (!az || !el || *el < -90 || *el > 90) return false;
+    o.angle = {*az, *el};
+    return true;
+}
+
+int usageerror(const std::string& what) {
+    std::cerr << "korvex-draw: " << what << "\n" << usage;
+    return 2;
+}
+
+// Writes data to path as a whole (or not at all); error gets the reason.
+bool writefile(const QString& path, const QByteArray& data, std::string& error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
+        error = path.toStdString() + ": " + file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+QByteArray svgof(const korvex::GeometryPicture& picture, const Options& o, const QString& title) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator svg;
+    svg.setOutputDevice(&buffer);
+    svg.setSize(QSize(o.width, o.height));
+    svg.setViewBox(QRect(0, 0, o.width, o.height));
+    svg.setTitle(title);
+    svg.setDescription(QStringLiteral("Korvex geometry view"));
+    QPainter painter(&svg);
+    picture.paint(painter, QRectF(0, 0, o.width, o.height));
+    painter.end();
+    return buffer.data();
+}
+
+QByteArray pngof(const korvex::GeometryPicture& picture, const Options& o) {
+    QImage image(o.width, o.height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    picture.paint(painter, QRectF(0, 0, o.width, o.height));
+    painter.end();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
+
+// Reads and draws every dataset; the exit status.
+int drawall(const Options& o) {
+    korvex::DataFile file;
+    if (!file.open(o.datafile)) {
+        std::cerr << "korvex-draw: " << file.error() << "\n";
+        return 1;
+    }
+    const QDir out(QString::fromStdString(o.outdir));
+
+    korvex::BatchState batch;
+    batch.moredata = true;
+    korvex::GeometryFlags flags;
+    korvex::RunParameters prm;
+    while (batch.moredata) {
+        // The head of a dataset, as the batch run does it.
+        flags.dataerror = false;
+        flags.discwindow = false;
+        flags.rectwindow = false;
+        batch.readerror.clear();
+        korvex::clearparameters(prm);
+        korvex::readdataset(file, prm, flags, batch);
+        if (file.failed()) {
+            std::cerr << "korvex-draw: " << file.error() << "\n";
+            return 1;
+        }
+        if (flags.dataerror) break;  // nothing but comments after the last dataset
+        const int n = ++batch.datasetnumber;
+        const std::string name = "dataset " + std::to_string(n) + ": ";
+
+        if (!batch.readerror.empty()) {
+            std::cerr << name << batch.readerror << "\n";
+            continue;
+        }
+        if (!korvex::consistentkinds(flags)) {
+            std::cerr << name << korvex::problemreason(korvex::DatasetProblem::inconsistentflags)
+                      << "\n";
+            continue;
+        }
+        const korvex::Scene scene = korvex::makescene(prm, flags, o.rays);
+        if (!scene.drawable) {
+            std::cerr << name << "the dimensions are too large to draw\n";
+            continue;
+        }
+        if (!scene.warning.isEmpty()) std::cerr << name << scene.warning.toStdString() << "\n";
+
+        korvex::PictureOptions options;
+        options.angle = o.angle;
+        options.title = QStringLiteral("Dataset %1").arg(n);
+        const korvex::GeometryPicture picture(scene, options);
+        const QString stem = out.filePath(QStringLiteral("dataset-%1").arg(n));
+        std::string error;
+        if (!writefile(stem + QStringLiteral(".svg"), svgof(picture, o, options.title), error) ||
+            !writefile(stem + QStringLiteral(".png"), pngof(picture, o), error)) {
+            std::cerr << "korvex-draw: " << error << "\n";
+            return 1;
+        }
+        std::cout << (stem + QStringLiteral(".svg")).toStdString() << "\n"
+                  << (stem + QStringLiteral(".png")).toStdString() << "\n";
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    std::string positional[2];
+    int count = 0;
+    bool optionsdone = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (!optionsdone && arg == "--help") {
+            std::cout << usage << "\n" << helptext;
+            return 0;
+        }
+        if (!optionsdone && arg == "--version") {
+            std::cout << "korvex-draw " << KORVEX_VERSION << "\n";
+            return 0;
+        }
+        if (!optionsdone && arg == "--") {
+            optionsdone = true;
+            continue;
+        }
+        if (!optionsdone && arg.starts_with("--")) {
+            // --name value or --name=value.
+            const std::size_t eq = arg.find('=');
+            const std::string_view key = arg.substr(0, eq);
+            std::string_view value;
+            if (key != "--rays" && key != "--size" && key != "--view")
+                return usageerror("unknown option '" + std::string(arg) + "'");
+            if (eq != std::string_view::npos) {
+                value = arg.substr(eq + 1);
+            } else {
+                if (i + 1 >= argc) return usageerror(std::string(key) + " needs a value");
+                value = argv[++i];
+            }
+            if (key == "--rays") {
+                const auto rays = parsewhole(value, 0, 100000);
+                if (!rays)
+                    return usageerror("--rays takes a whole number from 0 to 100000, not '" +
+                                      std::string(value) + "'");
+                options.rays = *rays;
+            } else if (key == "--size" && !parsesize(value, options)) {
+                return usageerror("--size takes WxH, each from 16 to 20000 pixels, not '" +
+                                  std::string(value) + "'");
+            } else if (key == "--view" && !parseview(value, options)) {
+                return usageerror(
+                    "--view takes AZ,EL in degrees, the elevation from -90 to 90, not '" +
+                    std::string(value) + "'");
+            }
+            continue;
+        }
+        if (!optionsdone && arg.size() > 1 && arg[0] == '-')
+            return usageerror("unknown option '" + std::string(arg) + "'");
+        if (count == 2) return usageerror("too many arguments");
+        positional[count++] = std::string(arg);
+    }
+    if (count != 2) return usageerror("DATAFILE and OUTDIR are needed");
+    options.datafile = positional[0];
+    options.outdir = positional[1];
+
+    std::error_code ec;
+    if (!std::filesystem::exists(options.datafile, ec)) {
+        std::cerr << "korvex-draw: " << options.datafile << ": "
+                  << std::generic_category().message(ENOENT) << "\n";
+        return 2;
+    }
+    std::filesystem::create_directories(options.outdir, ec);
+    if (ec) {
+        std::cerr << "korvex-draw: " << options.outdir << ": " << ec.message() << "\n";
+        return 1;
+    }
+
+    // Nothing is shown: the off-screen platform needs no display. Its
+    // remarks about the missing desktop session are no concern of the user.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtCriticalMsg || type == QtFatalMsg)
+            std::cerr << "korvex-draw: " << text.toStdString() << "\n";
+    });
+    QGuiApplication app(argc, argv);
+    return drawall(options);
+}
