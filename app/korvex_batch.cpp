@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/mtrandom.h"
 #include "engine/split.h"
@@ -25,11 +26,8 @@
 #include "app/mpipartners.h"
 #endif
 #include "io/numbers.h"
+#include "io/report.h"
 #include "io/runcommand.h"
-
-#ifndef KORVEX_VERSION
-#define KORVEX_VERSION "1.0.0"
-#endif
 
 namespace {
 
@@ -90,8 +88,10 @@ class BatchHost : public korvex::RunHost {
 public:
     BatchHost(const Options& options, bool terminal) : options_(options), terminal_(terminal) {}
 
-    bool done = false;
     std::string error;
+    // Other messages (the batch run's "Done.") close the command: they are
+    // shown once it has ended, and not when it failed.
+    std::vector<std::string> notes;
 
     const korvex::FieldSource& fields() override { return nofields_; }
     std::optional<std::string> choosedatafile() override { return options_.datafile; }
@@ -102,12 +102,10 @@ public:
     bool confirm(korvex::ConfirmKind, const std::string&) override { return true; }
 
     void message(korvex::MessageKind kind, const std::string& text) override {
-        if (text == "Done.") {
-            done = true;
-        } else if (kind == korvex::MessageKind::error) {
+        if (kind == korvex::MessageKind::error) {
             error = text;
         } else {
-            std::cerr << text << "\n";
+            notes.push_back(text);
         }
     }
 
@@ -118,7 +116,7 @@ public:
                       const korvex::GeometryFlags& flags) override {
         caption_ = caption;
         emissions_ = prm.emissions;
-        fullangle_ = flags.twopisrc ? 6.283185307179586 : 12.566370614359172;
+        fullangle_ = korvex::fullangle(flags);
         steps_ = 0;
         if (options_.quiet) return;
         if (terminal_) {
@@ -261,7 +259,7 @@ int main(int argc, char** argv) {
         std::cerr << "korvex-batch: " << (host.error.empty() ? result.message : host.error) << "\n";
         return 1;
     }
-    if (host.done) std::cerr << "Done.\n";
+    for (const std::string& note : host.notes) std::cerr << note << "\n";
     if (result.outcome == korvex::RunOutcome::aborted) return 130;
     return 0;
 }

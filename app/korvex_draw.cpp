@@ -31,10 +31,6 @@
 #include "io/runcommand.h"
 #include "ui/geometrypicture.h"
 
-#ifndef KORVEX_VERSION
-#define KORVEX_VERSION "1.0.0"
-#endif
-
 namespace {
 
 const char* const usage =

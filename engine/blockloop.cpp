@@ -35,11 +35,11 @@ namespace {
 
 // Emissions that can run before the next progress step, poll or end, so that
 // none of them falls inside a block: every emission but the block's last
-// leaves stepcount <= stepsize, pollcount <= 10000 and emitted < emissions.
+// leaves stepcount <= stepsize, pollcount < pollinterval and emitted < emissions.
 int blocklength(double emitted, double emissions, double stepcount, double stepsize,
                 int pollcount) {
     double n = blocksize;
-    n = std::min(n, static_cast<double>(10001 - pollcount));
+    n = std::min(n, static_cast<double>(pollinterval - pollcount));
     const double toprogress = std::floor(stepsize - stepcount) + 1;
     if (toprogress >= 1) n = std::min(n, toprogress);  // NaN: never steps
     else if (stepcount + 1 > stepsize) n = 1;

@@ -1,5 +1,8 @@
 // The right circular cylinder of radius r2 from z = 0 down to z = -t2, and
 // the plane disc window of radius r2 in z = 0 (t2 = 0).
+// Twin: detectdiscwindow and detectcylinder in engine/kernels.inc decide
+// every ray the same way, with the same names and the crossing candidates
+// numbered alike; a change here is made there too.
 #pragma once
 
 #include <cmath>
@@ -22,11 +25,12 @@ inline void testdiscwindow(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies&
     }
 }
 
-// Four candidate crossings: the side wall from the + and - roots (valid
-// for -t2 <= z <= 0: the side owns the rims), the top end and the bottom end
-// (valid strictly inside the circle). F is the first valid candidate not at
-// P, G the last valid one other than F. A ray with a single valid crossing
-// (a rim grazed and nothing else) has no G and counts as a miss.
+// Four candidate crossings: 0 and 1 on the side wall from the + and - roots
+// (valid for -t2 <= z <= 0: the side owns the rims), 2 on the top end and 3
+// on the bottom end (valid strictly inside the circle). F is the first valid
+// candidate not at P, G the last valid one other than F. A ray with a single
+// valid crossing (a rim grazed and nothing else) has no G and counts as a
+// miss.
 inline void testcylinder(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t) {
     // Both differences are divisors below.
     if (q.x == p.x || q.z == p.z) return;
@@ -38,31 +42,31 @@ inline void testcylinder(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t
     if (k * k > big) return;
     const double s = std::sqrt(big - k * k);
 
-    Vec3 c[4];
+    Vec3 crossing[4];
     bool valid[4];
-    c[0].x = (s - m * k) / m21;
-    c[0].y = m * c[0].x + k;
-    c[0].z = p.z + (q.z - p.z) * (c[0].x - p.x) / (q.x - p.x);
-    c[1].x = (-m * k - s) / m21;
-    c[1].y = m * c[1].x + k;
-    c[1].z = p.z + (q.z - p.z) * (c[1].x - p.x) / (q.x - p.x);
-    valid[0] = -t2 <= c[0].z && c[0].z <= 0;
-    valid[1] = -t2 <= c[1].z && c[1].z <= 0;
+    crossing[0].x = (s - m * k) / m21;
+    crossing[0].y = m * crossing[0].x + k;
+    crossing[0].z = p.z + (q.z - p.z) * (crossing[0].x - p.x) / (q.x - p.x);
+    crossing[1].x = (-m * k - s) / m21;
+    crossing[1].y = m * crossing[1].x + k;
+    crossing[1].z = p.z + (q.z - p.z) * (crossing[1].x - p.x) / (q.x - p.x);
+    valid[0] = -t2 <= crossing[0].z && crossing[0].z <= 0;
+    valid[1] = -t2 <= crossing[1].z && crossing[1].z <= 0;
     valid[2] = valid[3] = false;
     if (!(valid[0] && valid[1])) {
-        c[2].x = p.x + (q.x - p.x) * (-p.z) / (q.z - p.z);
-        c[2].y = p.y + (q.y - p.y) * (-p.z) / (q.z - p.z);
-        c[2].z = 0;
-        c[3].x = p.x + (q.x - p.x) * (-t2 - p.z) / (q.z - p.z);
-        c[3].y = p.y + (q.y - p.y) * (-t2 - p.z) / (q.z - p.z);
-        c[3].z = -t2;
-        valid[2] = c[2].x * c[2].x + c[2].y * c[2].y < r2 * r2;
-        valid[3] = c[3].x * c[3].x + c[3].y * c[3].y < r2 * r2;
+        crossing[2].x = p.x + (q.x - p.x) * (-p.z) / (q.z - p.z);
+        crossing[2].y = p.y + (q.y - p.y) * (-p.z) / (q.z - p.z);
+        crossing[2].z = 0;
+        crossing[3].x = p.x + (q.x - p.x) * (-t2 - p.z) / (q.z - p.z);
+        crossing[3].y = p.y + (q.y - p.y) * (-t2 - p.z) / (q.z - p.z);
+        crossing[3].z = -t2;
+        valid[2] = crossing[2].x * crossing[2].x + crossing[2].y * crossing[2].y < r2 * r2;
+        valid[3] = crossing[3].x * crossing[3].x + crossing[3].y * crossing[3].y < r2 * r2;
     }
 
     int fi = -1;
     for (int i = 0; i < 4; ++i) {
-        if (valid[i] && !coincides(c[i], p)) {
+        if (valid[i] && !coincides(crossing[i], p)) {
             fi = i;
             break;
         }
@@ -78,7 +82,7 @@ inline void testcylinder(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t
     if (gi < 0) return;
 
     const Vec3 n{q.x - p.x, q.y - p.y, q.z - p.z};
-    const Vec3 f = c[fi], g = c[gi];
+    const Vec3 f = crossing[fi], g = crossing[gi];
     const bool ff = ahead(n, f, p);
     const bool fg = ahead(n, g, p);
     if (ff && fg) {

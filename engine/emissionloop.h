@@ -1,7 +1,8 @@
 // The emission loop of one dataset: emission after emission until emitted
 // reaches the count, with the progress step every int(stepsize) + 1 emissions
-// and the abort poll every 10001 emissions. The source kind, the detector
-// kind, 2 pi or 4 pi and the rotation are decided once, before the loop.
+// and the abort poll every pollinterval emissions. The source kind, the
+// detector kind, 2 pi or 4 pi and the rotation are decided once, before the
+// loop.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +16,7 @@ namespace korvex {
 
 // The loop's only contacts with its surroundings, counted in emissions: the
 // progress step once stepcount exceeds stepsize, and the abort poll once
-// pollcount exceeds 10000 (so every 10001 emissions).
+// pollcount reaches pollinterval.
 struct Checkpoints {
     double stepsize = 0;
     double stepcount = 0;
@@ -32,7 +33,7 @@ struct Checkpoints {
             host.progressstep(t);
             stepcount = 0;
         }
-        if (pollcount > 10000) {
+        if (pollcount >= pollinterval) {
             pollcount = 0;
             if (host.pollabort()) {
                 prm.emissions = t.emitted;

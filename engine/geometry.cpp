@@ -4,11 +4,6 @@
 
 namespace korvex {
 
-namespace {
-// pi to the 64-bit significand of long double.
-constexpr long double pil = 3.141592653589793238462643383279502884L;
-}  // namespace
-
 void clearparameters(RunParameters& prm) {
     const double keep = prm.emissions;
     prm = RunParameters{};

@@ -11,6 +11,11 @@
 
 namespace korvex {
 
+// pi to the 64-bit significand of long double (extended precision on x86),
+// and rounded once to double.
+inline constexpr long double pil = 3.141592653589793238462643383279502884L;
+inline constexpr double pi = static_cast<double>(pil);
+
 struct Vec3 {
     double x = 0, y = 0, z = 0;
 };

@@ -6,10 +6,13 @@
 
 namespace korvex {
 
+// The order indexes the kernels' sample table (KernelSet, engine/isa.h).
 enum class SourceKind { disc, cuboid, point };
 
-// In the order the detector chain examines them; exactly one applies to a
-// consistent flag set.
+// Exactly one applies to a consistent flag set. The order indexes the
+// kernels' detect and tally tables (KernelSet, engine/isa.h, filled at the
+// end of engine/kernels.inc): a kind added or moved here is added or moved
+// there too.
 enum class DetectorKind { cuboid, rectwindow, discwindow, cylinder, sphere };
 
 // True when the flags name exactly one source kind and one detector kind,

@@ -2,6 +2,8 @@
 // roles: a crossing coincides with the emission point when every coordinate
 // differs by less than it, and lies ahead when the dot product of the
 // direction with the offset exceeds it. All comparisons are strict and exact.
+// Twin: the vector kernels (engine/kernels.inc) have the same helpers under
+// the same names, one lane at a time.
 #pragma once
 
 #include <cmath>

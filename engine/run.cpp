@@ -13,8 +13,7 @@ namespace korvex {
 
 DatasetProblem checkdataset(const GeometryFlags& flags, const RunParameters& prm) {
     if (!consistentkinds(flags)) return DatasetProblem::inconsistentflags;
-    // Above 2^53, emitted + 1.0 == emitted: the loop would never end.
-    if (prm.emissions > 9007199254740992.0) return DatasetProblem::toomanyemissions;
+    if (prm.emissions > maxemissions) return DatasetProblem::toomanyemissions;
     return DatasetProblem::none;
 }
 

@@ -1,6 +1,7 @@
 // The emission loop and one whole dataset. The loop reaches its surroundings
-// only through LoopHost, at the progress steps and at the poll every 10001
-// emissions; whoever runs it (window, command line, tests) implements LoopHost.
+// only through LoopHost, at the progress steps and at the poll every
+// pollinterval emissions; whoever runs it (window, command line, tests)
+// implements LoopHost.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,13 @@
 
 namespace korvex {
 
+// The loop asks whether to abort once every pollinterval emissions.
+inline constexpr int pollinterval = 10001;
+
+// The largest emission count a dataset may ask for, 2^53: above it
+// emitted + 1.0 == emitted, and the loop would never end.
+inline constexpr double maxemissions = 9007199254740992.0;
+
 class Partners;
 
 class LoopHost {
@@ -20,7 +28,7 @@ public:
     // pathsum is not summed up yet). A split run calls it, and pollabort,
     // from the thread that called rundataset, with the combined counts.
     virtual void progressstep(const RunTallies& sofar) = 0;
-    // Every 10001 emissions: true when the user asks to abort (and has
+    // Every pollinterval emissions: true when the user asks to abort (and has
     // confirmed it); the loop then ends with emissions := emitted.
     virtual bool pollabort() = 0;
 };
@@ -29,7 +37,7 @@ public:
 enum class DatasetProblem {
     none,
     inconsistentflags,  // not exactly one source kind and one detector kind
-    toomanyemissions,   // above 2^53: emitted + 1.0 would stop growing
+    toomanyemissions,   // above maxemissions
 };
 
 DatasetProblem checkdataset(const GeometryFlags& flags, const RunParameters& prm);

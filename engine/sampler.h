@@ -21,8 +21,8 @@ struct Emission {
 Emission sampleemission(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                         MTRandomState& gen);
 
-// 2 pi to the 64-bit significand of long double.
-inline constexpr long double twopil = 6.283185307179586476925286766559005768L;
+// 2 pi to the 64-bit significand of long double (doubling is exact).
+inline constexpr long double twopil = 2 * pil;
 
 // An angle 2 pi u: the product formed in extended precision, rounded once to
 // double.

@@ -1,4 +1,6 @@
 // The sphere of radius r2 centred on the detector origin.
+// Twin: detectsphere in engine/kernels.inc decides every ray the same way
+// with the same names; a change here is made there too.
 #pragma once
 
 #include <cmath>

@@ -3,24 +3,18 @@
 #include <cmath>
 #include <string>
 
+#include "engine/kinds.h"
 #include "io/numbers.h"
 
 namespace korvex {
 
 namespace {
 
-constexpr double twopi = 6.283185307179586;
-constexpr double fourpi = 12.566370614359172;
 // The factor of the 99.9% confidence interval.
 constexpr long double confidence = 3.29L;
 
-enum class Kind { cylinder, cuboid, window, sphere };
-
-Kind detectorkind(const GeometryFlags& f) {
-    if (f.discwindow || f.rectwindow) return Kind::window;
-    if (f.cubdet) return Kind::cuboid;
-    if (f.sphdet) return Kind::sphere;
-    return Kind::cylinder;
+bool iswindow(DetectorKind kind) {
+    return kind == DetectorKind::discwindow || kind == DetectorKind::rectwindow;
 }
 
 const std::string crlf = "\r\n";
@@ -37,79 +31,86 @@ std::string sourceline(const RunParameters& prm, const GeometryFlags& f) {
     return line + crlf + "Source thickness, t1 = " + plainformat(prm.t1);
 }
 
-std::string detectorline(const RunParameters& prm, const GeometryFlags& f, Kind kind) {
+std::string detectorline(const RunParameters& prm, DetectorKind kind) {
     switch (kind) {
-        case Kind::window:
-            if (f.discwindow) return "Plane disc detector, radius r2 = " + plainformat(prm.r2);
+        case DetectorKind::discwindow:
+            return "Plane disc detector, radius r2 = " + plainformat(prm.r2);
+        case DetectorKind::rectwindow:
             return "Plane rectangular detector, length a2 = " + plainformat(prm.a2) +
                    ", length b2 = " + plainformat(prm.b2);
-        case Kind::cylinder: return "Cylindrical detector, radius r2 = " + plainformat(prm.r2);
-        case Kind::cuboid:
+        case DetectorKind::cylinder:
+            return "Cylindrical detector, radius r2 = " + plainformat(prm.r2);
+        case DetectorKind::cuboid:
             return "Cuboid detector, length a2 = " + plainformat(prm.a2) +
                    ", length b2 = " + plainformat(prm.b2);
-        case Kind::sphere: return "Spherical detector, r2 = " + plainformat(prm.r2);
+        case DetectorKind::sphere: return "Spherical detector, r2 = " + plainformat(prm.r2);
     }
     return {};
 }
 
-std::string warningof(Kind kind) {
-    if (kind == Kind::window)
+std::string warningof(DetectorKind kind) {
+    if (iswindow(kind))
         return "WARNING. Part or all the source is directly underneath the detector window.";
     return "WARNING. Part or all of the source is on or within the detector volume.";
 }
 
-std::string headingline(const RunTallies& t, Kind kind, bool aborted) {
+std::string headingline(const RunTallies& t, DetectorKind kind, bool aborted) {
     if (t.sourceinside) {
         // The cuboid's warning has no line break after it.
-        return crlf + warningof(kind) + (kind == Kind::cuboid ? "" : crlf);
+        return crlf + warningof(kind) + (kind == DetectorKind::cuboid ? "" : crlf);
     }
     return aborted ? crlf + "Results up to time when simulation aborted:" : crlf + "Results:";
 }
 
-std::string hitsline(const RunTallies& t, Kind kind, const std::string& kindword) {
+std::string hitsline(const RunTallies& t, DetectorKind kind, const std::string& kindword) {
     const std::string hits = plainformat(t.hits);
     switch (kind) {
-        case Kind::window:
+        case DetectorKind::discwindow:
+        case DetectorKind::rectwindow:
             return "Number of emissions passing through detector " + kindword + " = " + hits;
-        case Kind::sphere:
+        case DetectorKind::sphere:
             return "Number of emissions passing through spherical detector = " + hits;
-        case Kind::cuboid: return "Number of emissions passing through cuboid detector = " + hits;
-        case Kind::cylinder: return "Number of emissions passing through cylinder = " + hits;
+        case DetectorKind::cuboid:
+            return "Number of emissions passing through cuboid detector = " + hits;
+        case DetectorKind::cylinder:
+            return "Number of emissions passing through cylinder = " + hits;
     }
     return {};
 }
 
-std::string meanpathline(const RunTallies& t, Kind kind, long double meanpatherror) {
-    const char* name = kind == Kind::sphere   ? "sphere"
-                       : kind == Kind::cuboid ? "cuboid"
-                                              : "cylinder";
+std::string meanpathline(const RunTallies& t, DetectorKind kind, long double meanpatherror) {
+    const char* name = kind == DetectorKind::sphere   ? "sphere"
+                       : kind == DetectorKind::cuboid ? "cuboid"
+                                                      : "cylinder";
     if (t.hits > 0) {
         return std::string("Mean path length through ") + name + " = " + fixed7(t.meanpath) +
                " +/- " + fixed7(meanpatherror);
     }
-    if (kind == Kind::cylinder) return "Mean path through cylinder length = 0";
+    if (kind == DetectorKind::cylinder) return "Mean path through cylinder length = 0";
     return std::string("Mean path through ") + name + " = 0";
 }
 
 }  // namespace
+
+double fullangle(const GeometryFlags& flags) { return flags.twopisrc ? 2 * pi : 4 * pi; }
 
 void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f,
                 const RunTallies& t, const ReportContext& ctx) {
     auto& line = report.printlines;
     for (auto& l : line) l.clear();
 
-    const Kind kind = detectorkind(f);
-    const std::string kindword = kind == Kind::window ? "window" : "volume";
-    const double fullangle = f.twopisrc ? twopi : fourpi;
+    const DetectorKind kind = detectorkind(f);
+    const std::string kindword = iswindow(kind) ? "window" : "volume";
+    const double full = fullangle(f);
 
     line[0] = f.batchrun
                   ? "Input data from file, dataset " + std::to_string(ctx.datasetnumber) + ":"
                   : "Input data from screen";
     line[1] = sourceline(prm, f);
     line[2] = f.twopisrc ? "2 pi source" : "4 pi source";
-    line[3] = detectorline(prm, f, kind);
-    if (kind == Kind::cylinder) line[4] = "Cylinder thickness t2 = " + plainformat(prm.t2);
-    if (kind == Kind::cuboid) line[4] = "Thickness of detector t2 = " + plainformat(prm.t2);
+    line[3] = detectorline(prm, kind);
+    if (kind == DetectorKind::cylinder) line[4] = "Cylinder thickness t2 = " + plainformat(prm.t2);
+    if (kind == DetectorKind::cuboid) line[4] = "Thickness of detector t2 = " + plainformat(prm.t2);
     if (f.cylsrc && (f.cyldet || f.sphdet)) {
         line[5] = "Axis separation, d = " + plainformat(prm.d);
     } else {
@@ -136,8 +137,8 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     long double hitpercent = 0;
     if (emitted > 0) {
         hitsigma = static_cast<double>(std::sqrt((emitted - hits) * hits / emitted));
-        solidangle = static_cast<double>(fullangle * hits / emitted);
-        angleerror = confidence * fullangle * hitsigma / emitted;
+        solidangle = static_cast<double>(full * hits / emitted);
+        angleerror = confidence * full * hitsigma / emitted;
         hitpercent = 100 * hits / emitted;
     }
     long double relativeerror = 0;
@@ -159,7 +160,7 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
         line[11] = "% of 4 pi emissions passing through detector " + kindword + " = " + percent;
     }
 
-    if (kind == Kind::cuboid && !t.sourceinside) {
+    if (kind == DetectorKind::cuboid && !t.sourceinside) {
         line[12] = " Hits on the top face:  " + plainformat(t.topfacehits) + crlf +
                    " Hits on the bottom face:  " + plainformat(t.bottomfacehits);
         line[13] = " Hits on the face in the Xd = +" + plainformat(prm.a2 / 2) +
@@ -171,7 +172,7 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
                    " Hits on the face in the Yd = " + plainformat(-prm.b2 / 2) +
                    " plane: " + plainformat(t.yminusfacehits);
     }
-    if (kind == Kind::cylinder) {
+    if (kind == DetectorKind::cylinder) {
         if (t.sourceinside) {
             line[12] = "Invalid geometry. Wall hits not given";
         } else {
@@ -183,7 +184,7 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
                        plainformat(t.bottomhits) + " hits on the bottom end.";
         }
     }
-    if (kind != Kind::window) line[15] = meanpathline(t, kind, meanpatherror);
+    if (!iswindow(kind)) line[15] = meanpathline(t, kind, meanpatherror);
 
     line[16] = crlf + "Average solid angle = " + fixed7(solidangle) + " +/- " + fixed7(angleerror) +
                " steradians";
@@ -197,7 +198,7 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
 
 std::string sourcewarning(const GeometryFlags& flags) { return warningof(detectorkind(flags)); }
 
-std::string joinlines(const std::array<std::string, 19>& lines) {
+std::string joinlines(const PrintLines& lines) {
     std::string text;
     for (const auto& l : lines) {
         text += l;

@@ -9,8 +9,12 @@
 
 namespace korvex {
 
+// The report as 19 lines; one line may hold "\r\n" breaks, and a line the
+// dataset does not use stays empty.
+using PrintLines = std::array<std::string, 19>;
+
 struct Report {
-    std::array<std::string, 19> printlines;  // all empty before the first run
+    PrintLines printlines;  // all empty before the first run
     std::string lastresults = "No results";
 };
 
@@ -31,6 +35,10 @@ std::string sourcewarning(const GeometryFlags& flags);
 
 // lastresults from the 19 lines: each non-empty line followed by "\r\n",
 // then one more "\r\n".
-std::string joinlines(const std::array<std::string, 19>& lines);
+std::string joinlines(const PrintLines& lines);
+
+// The solid angle the emissions fill: 2 pi from the front face only, else
+// 4 pi.
+double fullangle(const GeometryFlags& flags);
 
 }  // namespace korvex

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <exception>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "io/batch.h"
@@ -19,17 +20,14 @@ const char* const openingprompt =
     "It is recommended you make a test run with a low emission number first.\r"
     "OK?";
 
-// Above 2^53 a count of emissions grown by 1.0 stops growing.
-const char* const toomanytext = "the number of emissions is above 9007199254740992";
+// All 16 digits: plainformat would round the count to 15.
+std::string toomanytext() {
+    return "the number of emissions is above " +
+           std::to_string(static_cast<std::uint64_t>(maxemissions));
+}
 
 const char* const overflowreason = "the dimensions are too large: the path lengths overflow";
 const char* const overflowtext = "Dimensions too large: the path lengths overflow";
-
-std::string fullname(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path full = std::filesystem::absolute(path, ec);
-    return ec ? path : full.string();
-}
 
 // One run command: the datasets of a batch run or the one of a screen run.
 class Command {
@@ -209,10 +207,16 @@ std::string problemreason(DatasetProblem problem) {
     switch (problem) {
         case DatasetProblem::inconsistentflags:
             return "values 1 to 5 must name exactly one source and exactly one detector";
-        case DatasetProblem::toomanyemissions: return toomanytext;
+        case DatasetProblem::toomanyemissions: return toomanytext();
         case DatasetProblem::none: break;
     }
     return {};
+}
+
+std::string fullname(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
 }
 
 RunResult runcommand(RunState& state, RunHost& host, bool batchrun, std::uint32_t seed) {

@@ -79,4 +79,8 @@ std::string problemreason(DatasetProblem problem);
 // result only tells the caller how the command ended.
 RunResult runcommand(RunState& state, RunHost& host, bool batchrun, std::uint32_t seed);
 
+// A file name as the questions about an existing file show it: absolute, with
+// no "." or ".." left in it (the name itself when that fails).
+std::string fullname(const std::string& path);
+
 }  // namespace korvex

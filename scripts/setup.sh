@@ -25,7 +25,8 @@ korvex_setup() {
 }
 
 korvex_build() {
-    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DKORVEX_BUILD_TESTS=ON -DKORVEX_BUILD_BENCHMARKS=ON >/dev/null
     cmake --build build
 }
 

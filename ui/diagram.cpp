@@ -8,13 +8,12 @@
 #include <QPainter>
 #include <cmath>
 
+#include "engine/geometry.h"
 #include "ui/sketch.h"
 
 namespace korvex {
 
 namespace {
-
-constexpr double pi = 3.14159265358979323846;
 
 // Drawing sizes, in units of about the detector's radius.
 struct Sizes {

@@ -6,9 +6,11 @@
 // window through RunHost (progress panel, Escape poll, dialogs, results).
 // Every dialog goes through a Dialogs object, real or a test's.
 //
-// The code is split by concern: form1.cpp builds the controls, handlers.cpp
-// keeps the choice handlers and the menu commands, runhost.cpp the run, and
-// results.cpp the results dialog loop with saving and printing.
+// The code is split by concern: form1.cpp builds the controls and the menus,
+// handlers.cpp keeps the choice handlers and the menu commands Clear input
+// data, About and Exit, runhost.cpp the run (also the menu command Data read
+// from and written to file), and results.cpp the results dialog loop with
+// saving and printing (also the menu command Show last results).
 #pragma once
 
 #include <QMainWindow>

@@ -33,7 +33,7 @@ bool writereport(const QString& name, const std::string& text, QString* error) {
     return true;
 }
 
-QStringList printedlines(const std::array<std::string, 19>& printlines) {
+QStringList printedlines(const PrintLines& printlines) {
     static const QRegularExpression linebreak(QStringLiteral("\r\n|\r|\n"));
     QStringList out;
     for (const std::string& line : printlines) out += QString::fromStdString(line).split(linebreak);

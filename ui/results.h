@@ -3,8 +3,9 @@
 
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <string>
+
+#include "io/report.h"
 
 class QPrinter;
 
@@ -17,7 +18,7 @@ bool writereport(const QString& name, const std::string& text, QString* error);
 
 // The printed lines: each report line, split at its line breaks; an empty
 // report line is one empty printed line.
-QStringList printedlines(const std::array<std::string, 19>& printlines);
+QStringList printedlines(const PrintLines& printlines);
 
 // Prints the lines at 12 points, starting a new page when one is full.
 bool printreport(QPrinter& printer, const QStringList& lines);

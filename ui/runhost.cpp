@@ -1,8 +1,6 @@
 // The run from the window: the run command, the window's side of it
 // (fields, dialogs, progress panel, the Escape poll) and its end steps.
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
@@ -90,21 +88,16 @@ bool TForm1::confirm(ConfirmKind kind, const std::string& text) {
     return dialogs().confirm(kind, displaytext(text));
 }
 
-// The full file name, as the questions about an existing file show it.
-static std::string fullname(const QString& name) {
-    return QDir::toNativeSeparators(QFileInfo(name).absoluteFilePath()).toStdString();
-}
-
 std::optional<std::string> TForm1::choosedatafile() {
     const auto name = dialogs().opendatafile();
     if (!name) return std::nullopt;
-    return fullname(*name);
+    return fullname(name->toStdString());
 }
 
 std::optional<std::string> TForm1::chooseresultsfile() {
     const auto name = dialogs().saveresultsfile();
     if (!name) return std::nullopt;
-    return fullname(*name);
+    return fullname(name->toStdString());
 }
 
 void TForm1::commandstarting(bool batchrun) {

@@ -6,11 +6,12 @@
 #include <QTransform>
 #include <cmath>
 
+#include "engine/geometry.h"
+
 namespace korvex {
 
 namespace {
 
-constexpr double pi = 3.14159265358979323846;
 constexpr int circlesteps = 96;
 
 // Sizes in drawing units; the detector's radius is about 1.

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 
 #include "engine/run.h"
 #include "testhost.h"
@@ -12,8 +11,6 @@ using namespace korvex;
 using korvex::testing::RecordingHost;
 
 namespace {
-
-constexpr double pi = std::numbers::pi;
 
 struct Estimate {
     double omega, error;

@@ -218,6 +218,7 @@ TEST(BatchRun, ExistingResultsFileAsksToAppend) {
     {
         Batch b(dataset());
         b.dir.write("results.txt", "former\r\n");
+        b.host.resultsfile = b.dir.file("./results.txt");  // the question names it in full
         b.host.answers = {true, false};
         EXPECT_EQ(b.run().outcome, RunOutcome::cancelled);
         ASSERT_EQ(b.host.asked.size(), 2u);

@@ -12,6 +12,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 
 #include "engine/geometry.h"
 #include "ui/form1.h"
@@ -24,8 +25,6 @@ using namespace korvex;
 Q_DECLARE_METATYPE(korvex::Vec3)
 
 namespace {
-
-constexpr double pi = 3.14159265358979323846;
 
 // Where the image of each source axis points in the detector frame, found
 // without the engine: R = Rx(a) Ry(b) Rz(c) from the elementary rotations,
@@ -97,7 +96,8 @@ void GeometryTest::knownPointsLandWhereTheEngineSendsThem_data() {
                                  << Vec3{-1, 0, 0};
     QTest::newRow("90 about Z''") << 0.0 << 0.0 << 90.0 << Vec3{0, -1, 0} << Vec3{1, 0, 0}
                                   << Vec3{0, 0, 1};
-    const auto axes = sourceaxes(30 * pi / 180, -50 * pi / 180, 120 * pi / 180);
+    const auto axes = sourceaxes(30 * std::numbers::pi / 180, -50 * std::numbers::pi / 180,
+                                 120 * std::numbers::pi / 180);
     QTest::newRow("three angles") << 30.0 << -50.0 << 120.0 << axes[0] << axes[1] << axes[2];
 }
 

@@ -161,7 +161,7 @@ void ResultsTest::txtSuffix() {
 }
 
 void ResultsTest::printedLinesKeepEmptyLines() {
-    std::array<std::string, 19> none{};
+    PrintLines none{};
     QCOMPARE(printedlines(none), QStringList(19, QString()));
 
     Report r;
