@@ -68,12 +68,6 @@ int allcores() {
 
 namespace {
 
-// A worker takes its share grain chunks at a time, so that another can take
-// half of what is left; halving a share costs a jump (a few milliseconds), so
-// a share shorter than stealmin chunks is left to its owner.
-constexpr std::uint64_t grain = 4;
-constexpr std::uint64_t stealmin = 32;
-
 struct alignas(64) Progress {
     std::atomic<std::uint64_t> emitted{0};
     std::atomic<std::uint64_t> hits{0};
@@ -82,13 +76,14 @@ struct alignas(64) Progress {
 class Span {
 public:
     Span(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
-         const MTRandomState& gen, Range range, int threads)
+         const MTRandomState& gen, Range range, int threads, SpanTuning tuning)
         : prm_(prm),
           flags_(flags),
           frame_(frame),
           gen_(gen),
           range_(range),
           threads_(threads),
+          tuning_(tuning),
           slots_(static_cast<std::size_t>(threads)),
           progress_(std::make_unique<Progress[]>(static_cast<std::size_t>(threads))),
           counts_(static_cast<std::size_t>(threads)) {
@@ -178,13 +173,14 @@ private:
                     victim = v;
                 }
             }
-            if (most < stealmin * chunksize) return false;
+            if (most < tuning_.stealmin * chunksize) return false;
             const Range half = share({slots_[victim].next, most}, {1, 1}, 1);
             if (half.count == 0) return false;
             slots_[victim].end = half.first;
             mine = {half.first, half.end()};
         }
-        const std::uint64_t end = std::min(mine.end, (mine.next / chunksize + grain) * chunksize);
+        const std::uint64_t end =
+            std::min(mine.end, (mine.next / chunksize + tuning_.grain) * chunksize);
         piece = {mine.next, end - mine.next};
         mine.next = end;
         return true;
@@ -207,7 +203,13 @@ private:
         const std::uint64_t firstchunk = range_.first / chunksize;
         Range piece;
         while (!stop_.load(std::memory_order_relaxed) && take(w, piece)) {
-            if (piece.first != at) mtjump(*gen, (piece.first - at) * k);
+            // A share taken over may lie behind this worker's generator,
+            // which cannot step back: it starts again from the span's.
+            if (piece.first < at) {
+                *gen = gen_;
+                at = range_.first;
+            }
+            mtjump(*gen, (piece.first - at) * k);
             at = piece.first;
             while (at < piece.end()) {
                 const std::uint64_t chunk = at / chunksize;
@@ -234,6 +236,7 @@ private:
     const MTRandomState& gen_;
     const Range range_;
     const int threads_;
+    const SpanTuning tuning_;
 
     std::mutex slotlock_;
     std::vector<Slot> slots_;
@@ -299,8 +302,9 @@ bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Fra
 }
 
 SpanResult runspan(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
-                   const MTRandomState& gen, Range range, int threads, const SpanWatch& watch) {
-    Span span(prm, flags, frame, gen, range, std::max(1, threads));
+                   const MTRandomState& gen, Range range, int threads, const SpanWatch& watch,
+                   SpanTuning tuning) {
+    Span span(prm, flags, frame, gen, range, std::max(1, threads), tuning);
     return span.run(watch);
 }
 

@@ -72,12 +72,22 @@ void addspan(RunTallies& total, const SpanResult& part);
 // after its current block.
 using SpanWatch = std::function<bool(const RunTallies& sofar)>;
 
+// How the workers of a span share it out, in chunks: a worker takes its share
+// grain chunks at a time, so that another can take half of what is left;
+// halving a share costs a jump (a few milliseconds), so a share with fewer
+// than stealmin chunks left is left to its owner.
+struct SpanTuning {
+    std::uint64_t grain = 4;
+    std::uint64_t stealmin = 32;
+};
+
 // Runs the emissions of range on up to threads workers; gen stands at
 // emission range.first (it is copied, not moved). The flags must be
 // consistent. Threads start on equal shares; one that runs out takes half of
 // the largest share left.
 SpanResult runspan(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
-                   const MTRandomState& gen, Range range, int threads, const SpanWatch& watch);
+                   const MTRandomState& gen, Range range, int threads, const SpanWatch& watch,
+                   SpanTuning tuning = {});
 
 // The other processes of a run spread over several (MPI), as the first
 // process and every other one sees them. Every process runs its share of

@@ -366,6 +366,29 @@ TEST(FastPath, SplitRunsMatchTheOneThreadLoop) {
     }
 }
 
+// Workers that run out take half of another's share, wherever it lies (also
+// behind their own generator): with every piece one chunk long and any share
+// worth taking, the parts still add up to the one-thread loop's tallies.
+TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
+    const GeometryFlags f{.cyldet = false, .sphdet = true};
+    RunParameters prm{.r1 = 1, .r2 = 2, .c = 2.5, .emissions = 40 * chunksize + 333};
+    const Frame frame = makeframe(prm, false);
+    auto gone = mtcreate(21);
+    RecordingHost host;
+    RunTallies one;
+    emissionloop(prm, f, frame, *gone, host, one);
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        auto gen = mtcreate(21);
+        const Range all{0, emissioncount(prm.emissions)};
+        const SpanResult part =
+            runspan(prm, f, frame, *gen, all, 7, {}, {.grain = 1, .stealmin = 1});
+        RunTallies t;
+        addspan(t, part);
+        korvex::testing::expectsamecounts(t, one, "repeat " + std::to_string(repeat));
+        EXPECT_EQ(t.pathsum, one.pathsum);
+    }
+}
+
 // Chunk by chunk, the path sum stays within 1e-12 of the sum taken emission
 // by emission.
 TEST(FastPath, ChunkedPathSumIsCloseToThePlainSum) {
