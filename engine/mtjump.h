@@ -16,4 +16,9 @@ namespace korvex {
 // later output is the same.
 void mtjump(MTRandomState& state, std::uint64_t steps);
 
+// The exponents of the terms of the recurrence's characteristic polynomial
+// over GF(2), highest (19937) first: 624 x 32 - 31 bits of state, since only
+// the top bit of the oldest word reaches the future.
+extern const int mtcharacteristic[135];
+
 }  // namespace korvex

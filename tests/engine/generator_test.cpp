@@ -1,3 +1,5 @@
+#include <NTL/GF2X.h>
+#include <NTL/vec_GF2.h>
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -79,6 +81,21 @@ TEST(Generator, RunSeedIsNeverZero) {
     EXPECT_EQ(runseedfrom(forzero), 1u);
     EXPECT_EQ(runseedfrom(formax), 4294967294u);
     for (std::uint32_t c = 0; c < 100000; c += 7) ASSERT_NE(runseedfrom(c), 0u);
+}
+
+// The stored characteristic polynomial is the minimal polynomial of the top
+// output bits, found again by Berlekamp-Massey, and has the full degree.
+TEST(Generator, CharacteristicPolynomialIsRebuilt) {
+    auto gen = mtcreate(4357);
+    NTL::vec_GF2 bits;
+    bits.SetLength(2 * 19937);
+    for (long i = 0; i < bits.length(); ++i) bits[i] = (mtnext(*gen) >> 31) & 1u;
+    NTL::GF2X found;
+    NTL::MinPolySeq(found, bits, 19937);
+    NTL::GF2X stored;
+    for (const int e : mtcharacteristic) NTL::SetCoeff(stored, e);
+    EXPECT_EQ(NTL::deg(stored), 19937);
+    EXPECT_TRUE(found == stored);
 }
 
 // A jump must leave the state exactly where drawing leaves it: the same words,
