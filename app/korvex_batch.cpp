@@ -1,10 +1,16 @@
 // korvex-batch: the batch run without a window. The data file and the results
 // file come from the command line, every question is answered Yes, progress
-// goes to stderr, and Ctrl-C stops the run as Escape answered Yes would.
+// goes to stderr, and SIGINT (Ctrl-C), SIGTERM or SIGHUP stop the run as
+// Escape answered Yes would: the running dataset's report is written as
+// aborted and no further dataset is read (a signal ignored at the start, as
+// under nohup, stays ignored). SIGPIPE is ignored, so a closed
+// stderr only ends the progress; SIGXFSZ too, so a write over the file size
+// limit fails with its error and takes back its partial entry.
 //
 // Exit codes: 0 when the batch run ends normally (problem entries included),
-// 1 on an input or output error, 2 on a usage error or a missing data file,
-// 130 when interrupted.
+// 1 on an input or output error or a data file without any dataset, 2 on a
+// usage error (a results file that is the data file included) or a missing
+// data file, 128 + the signal's number when stopped by a signal.
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,13 +33,34 @@
 #endif
 #include "io/numbers.h"
 #include "io/report.h"
+#include "io/resultsfile.h"
 #include "io/runcommand.h"
 
 namespace {
 
+// The number of the first stopping signal; 0 while none has come.
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void oninterrupt(int) { interrupted = 1; }
+extern "C" void oninterrupt(int signo) {
+    if (interrupted == 0) interrupted = signo;
+}
+
+void setsignals() {
+    struct sigaction action {};
+    action.sa_handler = oninterrupt;
+    sigemptyset(&action.sa_mask);
+    // Reads and writes go on after the handler; the run stops at its next poll.
+    action.sa_flags = SA_RESTART;
+    for (const int signo : {SIGINT, SIGTERM, SIGHUP}) {
+        // A signal ignored from the start stays ignored: nohup, or a
+        // background job of a script, wants the run to go on.
+        struct sigaction old {};
+        sigaction(signo, nullptr, &old);
+        if (old.sa_handler != SIG_IGN) sigaction(signo, &action, nullptr);
+    }
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+}
 
 const char* const usage =
     "usage: korvex-batch [--seed N] [--threads N] [--quiet] DATAFILE RESULTSFILE\n";
@@ -41,6 +68,8 @@ const char* const usage =
 const char* const helptext =
     "Runs every dataset of DATAFILE and appends each dataset's report (or a\n"
     "problem entry) to RESULTSFILE, creating it when the first entry is written.\n"
+    "Each entry is written whole and synced to disk; several runs may append to\n"
+    "one RESULTSFILE at once. A FIFO serves as DATAFILE or RESULTSFILE too.\n"
     "\n"
     "  --seed N    seed the generator with N (1 to 4294967294), so that a run\n"
     "              repeats exactly; without it the clock seeds the run\n"
@@ -50,10 +79,16 @@ const char* const helptext =
     "  --help      show this text\n"
     "  --version   show the version\n"
     "\n"
-    "Progress, \"Done.\" and errors go to stderr. Ctrl-C writes the current\n"
-    "dataset's report as aborted and reads no further dataset.\n"
-    "Exit status: 0 finished, 1 input or output error, 2 usage error or missing\n"
-    "data file, 130 interrupted.\n";
+    "Progress, \"Done.\" and errors go to stderr; a closed stderr only ends the\n"
+    "progress. SIGINT (Ctrl-C), SIGTERM and SIGHUP write the current dataset's\n"
+    "report as aborted and read no further dataset; one ignored at the start\n"
+    "(as under nohup) stays ignored.\n"
+    "\n"
+    "Exit status: 0 finished; 1 input or output error, or DATAFILE holds no\n"
+    "dataset (a RESULTSFILE that cannot be opened for appending is found\n"
+    "before any dataset runs); 2 usage error, missing DATAFILE, or RESULTSFILE\n"
+    "is DATAFILE itself; 128 + the signal's number when stopped by a signal\n"
+    "(130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP).\n";
 
 struct Options {
     std::optional<std::uint32_t> seed;
@@ -118,7 +153,7 @@ public:
         emissions_ = prm.emissions;
         fullangle_ = korvex::fullangle(flags);
         steps_ = 0;
-        if (options_.quiet) return;
+        if (!progress()) return;
         if (terminal_) {
             draw(0, 0);
         } else {
@@ -128,7 +163,7 @@ public:
 
     void progressstep(const korvex::RunTallies& sofar) override {
         ++steps_;
-        if (options_.quiet) return;
+        if (!progress()) return;
         const double share = emissions_ > 0 ? sofar.emitted / emissions_ : 1;
         const double estimate = sofar.emitted > 0 ? fullangle_ * sofar.hits / sofar.emitted : 0;
         if (terminal_) {
@@ -140,7 +175,7 @@ public:
     }
 
     void loopfinished() override {
-        if (options_.quiet) return;
+        if (!progress()) return;
         const char* end = interrupted != 0 ? "interrupted" : "finished";
         if (terminal_) {
             // The bar stops short of its end by design; close the line instead.
@@ -151,6 +186,9 @@ public:
     }
 
 private:
+    // A progress write that failed (stderr closed) ends the progress.
+    bool progress() const { return !options_.quiet && std::cerr.good(); }
+
     void draw(double share, double estimate) {
         constexpr int width = 30;
         const int filled = static_cast<int>(share * width);
@@ -177,10 +215,7 @@ int main(int argc, char** argv) {
     korvex::MpiPartners mpi(argc, argv);
     if (mpi.rank() != 0) return mpi.serve(korvex::threadsoption(argc, argv));
 #endif
-    struct sigaction action {};
-    action.sa_handler = oninterrupt;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    setsignals();
 
     Options options;
     std::string positional[2];
@@ -244,6 +279,10 @@ int main(int argc, char** argv) {
                   << std::generic_category().message(ENOENT) << "\n";
         return 2;
     }
+    // Its own reports would be read back as datasets.
+    if (korvex::samefile(options.datafile, options.resultsfile)) {
+        return usageerror(options.resultsfile + " is the data file itself");
+    }
 
     BatchHost host(options, isatty(STDERR_FILENO) != 0);
     korvex::RunState state;
@@ -260,6 +299,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (const std::string& note : host.notes) std::cerr << note << "\n";
-    if (result.outcome == korvex::RunOutcome::aborted) return 130;
+    if (result.outcome == korvex::RunOutcome::aborted)
+        return 128 + (interrupted != 0 ? interrupted : SIGINT);
+    if (result.datasets == 0) {
+        std::cerr << "korvex-batch: " << options.datafile << " holds no dataset\n";
+        return 1;
+    }
     return 0;
 }

@@ -23,13 +23,6 @@ volatile std::sig_atomic_t stopsignal = 0;
 
 extern "C" void onstopsignal(int) { stopsignal = 1; }
 
-// Rank 0 passes SIGTERM on as the SIGINT korvex-batch already answers, so
-// that its own progress, polls and exit status see it.
-extern "C" void onrootstopsignal(int) {
-    stopsignal = 1;
-    std::raise(SIGINT);
-}
-
 // The job goes to the other ranks as raw bytes: every rank runs the same
 // build of the program.
 static_assert(std::is_trivially_copyable_v<RunParameters>);
@@ -51,11 +44,14 @@ MpiPartners::MpiPartners(int& argc, char**& argv) {
     MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
     MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
     MPI_Comm_size(MPI_COMM_WORLD, &size_);
-    struct sigaction action {};
-    action.sa_handler = rank_ == 0 ? onrootstopsignal : onstopsignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    if (rank_ != 0) sigaction(SIGINT, &action, nullptr);
+    // Rank 0 answers signals as korvex-batch does; the others stop their
+    // share and tell rank 0 at the end of the round.
+    if (rank_ != 0) {
+        struct sigaction action {};
+        action.sa_handler = onstopsignal;
+        sigemptyset(&action.sa_mask);
+        for (const int signo : {SIGINT, SIGTERM, SIGHUP}) sigaction(signo, &action, nullptr);
+    }
 }
 
 MpiPartners::~MpiPartners() {

@@ -2,8 +2,9 @@
 // Rank 0 is korvex-batch as it is: it reads the data file, writes the results
 // file and shows progress. Every other rank waits for rank 0's datasets and
 // runs its share of each one on its own threads; a dataset too small to split
-// runs on rank 0 alone. SIGINT or SIGTERM on any rank (mpirun passes a Ctrl-C
-// on as SIGTERM) stops the current dataset everywhere at the end of the round.
+// runs on rank 0 alone. SIGINT, SIGTERM or SIGHUP on any rank (mpirun passes
+// a Ctrl-C on as SIGTERM) stops the current dataset everywhere, by the end of
+// the round.
 #pragma once
 
 #include <vector>
@@ -32,7 +33,7 @@ public:
                const MTRandomState& gen) override;
     bool combine(const SpanResult& mine, RunTallies& t) override;
 
-    // True after SIGINT or SIGTERM to this process.
+    // True after a stopping signal to this process (ranks but 0).
     static bool signalled();
 
 private:

@@ -1,9 +1,12 @@
 #include "io/batch.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
 #include <array>
 #include <cerrno>
-#include <cstring>
-#include <filesystem>
+#include <cstdio>
 #include <optional>
 #include <system_error>
 
@@ -17,6 +20,9 @@ std::string systemtext(const std::string& path, int code) {
     return path + ": " + std::generic_category().message(code);
 }
 
+// How long a read waits for input before it asks whether to stop.
+constexpr int stoppoll = 200;  // milliseconds
+
 }  // namespace
 
 DataFile::~DataFile() { close(); }
@@ -25,49 +31,72 @@ bool DataFile::open(const std::string& path) {
     close();
     path_ = path;
     error_.clear();
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_) {
-        fail();
+    pos_ = size_ = 0;
+    ended_ = stopped_ = false;
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        fail(errno);
         return false;
     }
+    buffer_.resize(65536);
     return true;
 }
 
 void DataFile::close() {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
-void DataFile::fail() {
-    const int code = errno != 0 ? errno : EIO;
-    error_ = systemtext(path_, code);
-}
+void DataFile::fail(int code) { error_ = systemtext(path_, code != 0 ? code : EIO); }
 
-bool DataFile::atend() {
-    if (!file_ || failed()) return true;
-    errno = 0;
-    const int ch = std::getc(file_);
-    if (ch == EOF) {
-        if (std::ferror(file_)) fail();
-        return true;
+bool DataFile::fill() {
+    if (fd_ < 0 || ended_ || failed() || stopped_) return false;
+    for (;;) {
+        if (stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            const int ready = ::poll(&p, 1, stoppoll);
+            if (ready <= 0) {
+                if (ready < 0 && errno != EINTR) {
+                    fail(errno);
+                    return false;
+                }
+                if (stop_()) {
+                    stopped_ = true;
+                    return false;
+                }
+                continue;
+            }
+        }
+        const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
+        if (n > 0) {
+            pos_ = 0;
+            size_ = static_cast<std::size_t>(n);
+            return true;
+        }
+        if (n == 0) {
+            ended_ = true;
+            return false;
+        }
+        if (errno == EINTR) continue;
+        fail(errno);
+        return false;
     }
-    std::ungetc(ch, file_);
-    return false;
 }
+
+int DataFile::get() {
+    if (pos_ == size_ && !fill()) return -1;
+    return static_cast<unsigned char>(buffer_[pos_++]);
+}
+
+bool DataFile::atend() { return pos_ == size_ && !fill(); }
 
 bool DataFile::readline(std::string& line) {
     line.clear();
     if (atend()) return false;
-    errno = 0;
     for (;;) {
-        const int ch = std::getc(file_);
-        if (ch == EOF) {
-            if (std::ferror(file_)) {
-                fail();
-                return false;
-            }
-            return true;  // a last line without a line end
-        }
+        const int ch = get();
+        // The end of the file ends a last line without a line end.
+        if (ch < 0) return !failed() && !stopped_;
         if (ch == '\n') return true;
         line += static_cast<char>(ch);
     }
@@ -105,7 +134,7 @@ bool convertnumbers(const std::array<std::string, maxvalues + 1>& value, RunPara
     for (int k = 6; k <= 21; ++k) {
         const std::optional<double> number = parsenumber(value[k]);
         if (!number) {
-            readerror = "'" + value[k] + "' is not a valid floating point value";
+            readerror = quotedvalue(value[k]) + " is not a valid floating point value";
             prm.emissions = 0;
             return false;
         }
@@ -165,12 +194,14 @@ void readdataset(DataFile& file, RunParameters& prm, GeometryFlags& flags, Batch
         ++count;
         if (count <= maxvalues) value[count] = prepared;
     }
-    if (file.failed()) {
+    if (file.failed() || file.stopped()) {
         batch.moredata = false;
         flags.dataerror = true;
         return;
     }
-    if (file.atend()) {
+    // After "*" the next byte is not awaited: from a pipe, this dataset runs
+    // before the next one is written.
+    if (!closed && file.atend()) {
         batch.moredata = false;
         // Nothing but blank or comment lines after the last dataset.
         if (count == 0) {
@@ -220,38 +251,22 @@ std::string readerrorreason(const std::string& readerror) {
     return "error reading input dataset. " + readerror;
 }
 
-bool appendresults(const std::string& path, const std::string& entry, std::string& error) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const bool existed = fs::exists(path, ec);
-    const std::uintmax_t oldsize = existed ? fs::file_size(path, ec) : 0;
-    const bool knownsize = existed && !ec;
-
-    errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), "ab");
-    if (!f) {
-        error = systemtext(path, errno != 0 ? errno : EIO);
-        return false;
+std::string quotedvalue(const std::string& value) {
+    constexpr std::size_t shown = 60;
+    std::string text = "'";
+    std::size_t k = 0;
+    for (; k < value.size() && text.size() <= shown; ++k) {
+        const auto ch = static_cast<unsigned char>(value[k]);
+        if (ch >= ' ' && ch < 0x7F) {
+            text += static_cast<char>(ch);
+        } else {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", ch);
+            text += escaped;
+        }
     }
-    const std::string text = entry + "\r\n" + "\r\n";
-    errno = 0;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fflush(f) == 0 && ok;
-    int code = errno;
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        code = errno;
-    }
-    if (ok) return true;
-
-    error = systemtext(path, code != 0 ? code : EIO);
-    // Take back a partial entry so that the file holds whole entries only.
-    if (!existed) {
-        fs::remove(path, ec);
-    } else if (knownsize) {
-        fs::resize_file(path, oldsize, ec);
-    }
-    return false;
+    if (k == value.size()) return text + "'";
+    return text + "...' (" + std::to_string(value.size()) + " bytes)";
 }
 
 }  // namespace korvex

@@ -7,14 +7,16 @@
 // a problem entry, then an empty line.
 #pragma once
 
-#include <cstdio>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/geometry.h"
 
 namespace korvex {
 
 // A data file open for reading, line by line; held open for a whole batch run.
+// It may be a pipe or FIFO: a read waits only when it needs a byte.
 class DataFile {
 public:
     DataFile() = default;
@@ -25,23 +27,34 @@ public:
     // False, with error() set, when the file cannot be opened.
     bool open(const std::string& path);
     void close();  // never fails; harmless when not open
-    bool isopen() const { return file_ != nullptr; }
+    bool isopen() const { return fd_ >= 0; }
+    // Asked now and then while a read waits for input (from a pipe or FIFO):
+    // true gives the read up, and stopped() tells.
+    void setstop(std::function<bool()> stop) { stop_ = std::move(stop); }
 
-    // True when no further character can be read (also after a read error).
+    // True when no further character can be read (also after a read error
+    // or a stop).
     bool atend();
-    // The next line without its line end; false at the end of the file or on
-    // a read error.
+    // The next line without its line end; false at the end of the file, on
+    // a read error or a stop.
     bool readline(std::string& line);
 
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }  // the system's text
+    bool stopped() const { return stopped_; }
 
 private:
-    void fail();
+    void fail(int code);
+    bool fill();  // false at the end of the file, on a read error or a stop
+    int get();    // the next byte, or -1 where fill() fails
 
-    std::FILE* file_ = nullptr;
+    int fd_ = -1;
     std::string path_;
     std::string error_;
+    std::function<bool()> stop_;
+    std::vector<char> buffer_;
+    std::size_t pos_ = 0, size_ = 0;
+    bool ended_ = false, stopped_ = false;
 };
 
 // The batch run's state between datasets.
@@ -60,9 +73,11 @@ std::string prepareline(const std::string& line);
 // Reads the next dataset into prm and the flags it carries. Expects the
 // dataset head done (prm cleared, the window flags and batch.readerror
 // cleared). At the end of the file clears batch.moredata; a dataset with no
-// values sets flags.dataerror and changes nothing else. A malformed dataset
+// values sets flags.dataerror and changes nothing else. A dataset closed by
+// "*" returns at once, without looking for a next one. A malformed dataset
 // or a value that is not a number sets batch.readerror, with emissions = 0.
-// A read error on the file sets flags.dataerror too; file.failed() tells.
+// A read error or a stop on the file sets flags.dataerror too;
+// file.failed() and file.stopped() tell.
 void readdataset(DataFile& file, RunParameters& prm, GeometryFlags& flags, BatchState& batch);
 
 // The entry written instead of a report: "Problem in dataset N" and
@@ -72,10 +87,8 @@ std::string problementry(int datasetnumber, const std::string& reason);
 // The reason for a problem entry when reading the dataset failed.
 std::string readerrorreason(const std::string& readerror);
 
-// Appends one entry and an empty line to the results file, creating the file
-// when it does not exist; the file is closed again at once. On failure the
-// file is left as it was before the call (earlier entries are kept; a file
-// this call created is removed) and error holds the system's text.
-bool appendresults(const std::string& path, const std::string& entry, std::string& error);
+// A value as a message quotes it: at most about 60 characters, each byte
+// outside printable ASCII as \xNN, and the value's length when it is cut.
+std::string quotedvalue(const std::string& value);
 
 }  // namespace korvex

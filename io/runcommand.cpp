@@ -8,6 +8,7 @@
 
 #include "io/batch.h"
 #include "io/numbers.h"
+#include "io/resultsfile.h"
 
 namespace korvex {
 
@@ -55,6 +56,7 @@ public:
         // End steps, however the command ended.
         if (batchrun_) {
             datafile_.close();
+            results_.close();
             if (batch_.datasetnumber > 0) host_.message(MessageKind::plain, "Done.");
             flags_.batchrun = false;
         }
@@ -82,17 +84,27 @@ private:
             !host_.confirm(ConfirmKind::yesno, fullname(*results) + " file exists. Append?")) {
             return RunOutcome::cancelled;
         }
-        resultsfile_ = *results;
+        // A stop asked while the data or results file waits (a pipe or FIFO)
+        // is heard there.
+        auto stop = [this] { return host_.stoprequested(); };
+        datafile_.setstop(stop);
+        // Before anything runs: a results file that cannot take entries ends
+        // the run here rather than after the first simulation.
+        if (!results_.open(*results, *data, stop)) {
+            return results_.error().empty() ? stopped() : fail(results_.error());
+        }
 
         for (;;) {
-            if (host_.stoprequested()) {
-                batch_.moredata = false;
-                aborted_ = true;
-                return RunOutcome::aborted;
-            }
+            if (host_.stoprequested()) return stopped();
             const RunOutcome outcome = dataset();
             if (outcome != RunOutcome::completed || !batch_.moredata) return outcome;
         }
+    }
+
+    RunOutcome stopped() {
+        batch_.moredata = false;
+        aborted_ = true;
+        return RunOutcome::aborted;
     }
 
     // One dataset: head, read, check, loop, report, deliver.
@@ -106,6 +118,7 @@ private:
         if (batchrun_) {
             readdataset(datafile_, prm_, flags_, batch_);
             if (datafile_.failed()) return fail(datafile_.error());
+            if (datafile_.stopped()) return stopped();
             // Only a dataset without any value is dropped: the quiet end of a
             // file whose last "*" is followed by blank or comment lines.
             if (flags_.dataerror) return RunOutcome::completed;
@@ -183,8 +196,7 @@ private:
             host_.showresults(state_);
             return RunOutcome::completed;
         }
-        std::string error;
-        if (!appendresults(resultsfile_, state_.report.lastresults, error)) return fail(error);
+        if (!results_.append(state_.report.lastresults)) return fail(results_.error());
         return RunOutcome::completed;
     }
 
@@ -196,7 +208,7 @@ private:
     RunParameters prm_;
     BatchState batch_;
     DataFile datafile_;
-    std::string resultsfile_;
+    ResultsFile results_;
     bool aborted_ = false;
     std::string error_;
 };

@@ -47,10 +47,11 @@ public:
     virtual void loopfinished() = 0;
     // A screen run's report: the results dialog loop.
     virtual void showresults(RunState& state) = 0;
-    // Asked before each dataset of a batch run: true stops the run as an
-    // abort would, without reading a further dataset. The window has no such
-    // request (its Escape key is polled inside the loop); the command line
-    // uses it for an interrupt that arrives between datasets.
+    // Asked before each dataset of a batch run, and now and then while the
+    // data file or results file waits (a pipe or FIFO): true stops the run as
+    // an abort would, without reading a further dataset. The window has no
+    // such request (its Escape key is polled inside the loop); the command
+    // line uses it for a signal that arrives outside the loop.
     virtual bool stoprequested() { return false; }
 };
 

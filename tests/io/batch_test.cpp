@@ -1,4 +1,5 @@
 #include "io/batch.h"
+#include "io/resultsfile.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -94,7 +95,9 @@ TEST(ReadDataset, CommentedDatasetsWithCrLfAndBlankLines) {
     r.next();
     EXPECT_FALSE(r.flags.dataerror);
     EXPECT_EQ(r.batch.readerror, "");
-    EXPECT_FALSE(r.batch.moredata);  // the "*" was the last line
+    // After a "*" the next byte is not awaited (it may come from a pipe), so
+    // the end shows at the next read, as a dataset without values.
+    EXPECT_TRUE(r.batch.moredata);
     EXPECT_TRUE(r.flags.cubsrc && r.flags.cubdet && r.flags.rectwindow && r.flags.thicksrc);
     EXPECT_FALSE(r.flags.cylsrc || r.flags.cyldet);
     EXPECT_TRUE(r.flags.twopisrc);
@@ -109,6 +112,10 @@ TEST(ReadDataset, CommentedDatasetsWithCrLfAndBlankLines) {
     EXPECT_EQ(r.prm.roty, 0);
     EXPECT_EQ(r.prm.rotz, degtorad(-45));
     EXPECT_EQ(r.prm.emissions, 2.5);
+
+    r.next();
+    EXPECT_TRUE(r.flags.dataerror);
+    EXPECT_FALSE(r.batch.moredata);
 }
 
 TEST(ReadDataset, FlagTexts) {
@@ -205,7 +212,6 @@ TEST(ReadDataset, UnreadableDatasetsAreSkipped) {
         r.next();  // the next dataset starts after the refused one's "*"
         EXPECT_EQ(r.batch.readerror, "") << c.error;
         EXPECT_EQ(r.prm.r2, 3) << c.error;
-        EXPECT_FALSE(r.batch.moredata) << c.error;
     }
 }
 

@@ -1,89 +1,26 @@
 // Runs the built korvex-batch program as a user would.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "tempdir.h"
+#include "batchprogram.h"
 
 namespace korvex {
 namespace {
 
+using testing::dataset;
+using testing::Launch;
+using testing::Outcome;
+using testing::Program;
 using testing::readfile;
+using testing::run;
 using testing::TempDir;
-
-struct Outcome {
-    int status = -1;  // the exit code, or 128 + the signal that ended it
-    std::string out, err;
-};
-
-class Program {
-public:
-    Program(const TempDir& dir, std::vector<std::string> args)
-        : outpath_(dir.file("stdout")), errpath_(dir.file("stderr")) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int out = open(outpath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = open(errpath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(out, STDOUT_FILENO);
-            dup2(err, STDERR_FILENO);
-            std::vector<char*> argv;
-            static std::string program = KORVEX_BATCH;
-            argv.push_back(program.data());
-            for (auto& a : args) argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(program.c_str(), argv.data());
-            _exit(127);
-        }
-    }
-
-    // Waits until stderr holds the text; false after ten seconds.
-    bool waitfor(const std::string& text) const {
-        for (int i = 0; i < 1000; ++i) {
-            if (readfile(errpath_).find(text) != std::string::npos) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-
-    void interrupt() const { kill(pid_, SIGINT); }
-
-    Outcome finish() const {
-        Outcome o;
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        o.out = readfile(outpath_);
-        o.err = readfile(errpath_);
-        return o;
-    }
-
-private:
-    std::string outpath_, errpath_;
-    pid_t pid_ = -1;
-};
-
-Outcome run(const TempDir& dir, std::vector<std::string> args) {
-    return Program(dir, std::move(args)).finish();
-}
-
-// A disc over a sphere; emissions as given.
-std::string dataset(const std::string& emissions, const std::string& radius = "5") {
-    return "true\nfalse\nfalse\nfalse\ntrue\n0\n0\n1\n0\n0\n0\n" + radius +
-           "\n0\n0\n0\n0\n10\n0\n0\n0\n" + emissions + "\nfalse\n*\n";
-}
-
-std::string withouttimes(const std::string& text) {
-    return std::regex_replace(text, std::regex("Processing time = [^\r]* s"), "Processing time");
-}
+using testing::withouttimes;
 
 TEST(KorvexBatch, UsageErrors) {
     TempDir dir;
@@ -158,29 +95,38 @@ TEST(KorvexBatch, ThreadsDoNotChangeTheResults) {
     EXPECT_EQ(withouttimes(one), withouttimes(readfile(b)));
 }
 
-TEST(KorvexBatch, InterruptWritesTheAbortedReport) {
-    TempDir dir;
-    const std::string data = dir.write("data.txt", dataset("1E12") + dataset("100"));
-    const std::string results = dir.file("results.txt");
-    Program p(dir, {"--seed", "99", data, results});
-    ASSERT_TRUE(p.waitfor("Dataset 1 from file"));
-    p.interrupt();
-    const Outcome o = p.finish();
-    EXPECT_EQ(o.status, 130) << o.err;
-    EXPECT_EQ(o.err.substr(o.err.size() - 6), "Done.\n");
-    const std::string text = readfile(results);
-    EXPECT_NE(text.find("\r\nResults up to time when simulation aborted:\r\n"), std::string::npos);
-    EXPECT_EQ(text.find("dataset 2"), std::string::npos);
-}
-
-TEST(KorvexBatch, OutputErrorExitsWithTheSystemsMessage) {
-    TempDir dir;
-    const std::string data = dir.write("data.txt", dataset("100"));
-    std::filesystem::create_directory(dir.file("folder"));
-    const Outcome o = run(dir, {"--quiet", data, dir.file("folder")});
-    EXPECT_EQ(o.status, 1);
-    EXPECT_NE(o.err.find("Is a directory"), std::string::npos) << o.err;
-    EXPECT_EQ(o.err.find("Done."), std::string::npos);
+// What a user's Ctrl-C, a cluster scheduler or a closed terminal sends. Under
+// nohup SIGHUP is ignored from the start and stays so: the SIGINT sent after
+// it stops the run.
+TEST(KorvexBatch, SignalsWriteTheAbortedReport) {
+    const struct {
+        std::vector<int> sent, ignored;
+        int status;
+    } cases[] = {
+        {{SIGINT}, {}, 130},
+        {{SIGTERM}, {}, 143},
+        {{SIGHUP}, {}, 129},
+        {{SIGHUP, SIGINT}, {SIGHUP}, 130},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const std::string data = dir.write("data.txt", dataset("1E12") + dataset("100"));
+        const std::string results = dir.file("results.txt");
+        Program p(dir, Launch{{"--seed", "99", data, results}, RLIM_INFINITY, false, c.ignored});
+        ASSERT_TRUE(p.waitfor("Dataset 1 from file"));
+        for (const int signo : c.sent) {
+            p.signal(signo);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));  // one at a time
+        }
+        const Outcome o = p.finish();
+        EXPECT_EQ(o.status, c.status) << o.err;
+        EXPECT_EQ(o.err.substr(o.err.size() - 6), "Done.\n") << c.status;
+        const std::string text = readfile(results);
+        EXPECT_NE(text.find("\r\nResults up to time when simulation aborted:\r\n"),
+                  std::string::npos)
+            << c.status;
+        EXPECT_EQ(text.find("dataset 2"), std::string::npos) << c.status;
+    }
 }
 
 TEST(KorvexBatch, ExampleResultsAreReproduced) {

@@ -1,0 +1,242 @@
+#include "io/resultsfile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+namespace korvex {
+
+namespace {
+
+std::string systemtext(const std::string& path, int code) {
+    return path + ": " + std::generic_category().message(code != 0 ? code : EIO);
+}
+
+std::string folderof(const std::string& path) {
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    return folder.empty() ? "." : folder;
+}
+
+// The bytes of one entry written by this process: where they start and end,
+// and whether they lie in one piece.
+struct Written {
+    off_t begin = -1, end = -1;
+    std::size_t count = 0;
+    bool onepiece = true;
+};
+
+// Writes all of text, one write unless the system takes less at a time.
+// False with code set when a write fails.
+bool writeall(int fd, const std::string& text, Written& w, int& code) {
+    while (w.count < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + w.count, text.size() - w.count);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            code = n < 0 ? errno : EIO;
+            return false;
+        }
+        // On an O_APPEND descriptor the offset now stands at the end of these bytes.
+        const off_t end = ::lseek(fd, 0, SEEK_CUR);
+        if (end >= 0) {
+            if (w.count == 0) w.begin = end - n;
+            else if (w.end != end - n) w.onepiece = false;
+            w.end = end;
+        } else {
+            w.onepiece = false;
+        }
+        w.count += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Pipes, terminals and some devices cannot be synced; that is no failure.
+bool syncfile(int fd, int& code) {
+    for (;;) {
+        if (::fsync(fd) == 0) return true;
+        if (errno == EINTR) continue;
+        if (errno == EINVAL || errno == EROFS || errno == ENOTSUP) return true;
+        code = errno;
+        return false;
+    }
+}
+
+// False when the file system offers no locks; the append then goes on
+// unlocked and never takes anything back.
+bool lockfile(int fd) {
+    while (::flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
+// One entry onto an open descriptor, under the lock. The lock goes with the
+// descriptor's close, or is released here for a descriptor kept open.
+bool appendlocked(int fd, const std::string& path, const std::string& text, std::string& error) {
+    const bool locked = lockfile(fd);
+    Written w;
+    int code = 0;
+    const bool ok = writeall(fd, text, w, code) && syncfile(fd, code);
+    if (!ok) {
+        // Take back this entry's bytes only while no one else can append and
+        // only when the file still ends with them.
+        struct stat st {};
+        if (locked && w.count > 0 && w.onepiece && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            st.st_size == w.end && ::ftruncate(fd, w.begin) == 0) {
+            int ignored = 0;
+            syncfile(fd, ignored);
+        }
+        error = systemtext(path, code);
+    }
+    if (locked) ::flock(fd, LOCK_UN);
+    return ok;
+}
+
+enum class Creation { created, exists, unsupported, failed };
+
+// A new results file: the entry goes into an unnamed file in the folder,
+// which gets its name only once the entry is whole and on disk. The link
+// fails if another run created the file meanwhile; the entry is then
+// appended as usual.
+Creation createwhole(const std::string& path, const std::string& text, std::string& error) {
+    const int fd = ::open(folderof(path).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) return Creation::unsupported;
+    Written w;
+    int code = 0;
+    if (!writeall(fd, text, w, code) || !syncfile(fd, code)) {
+        ::close(fd);
+        error = systemtext(path, code);
+        return Creation::failed;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    Creation result = Creation::created;
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        result = errno == EEXIST ? Creation::exists : Creation::unsupported;
+    }
+    ::close(fd);
+    if (result == Creation::created) {
+        // The new name must survive a crash as well as the entry.
+        const int folder = ::open(folderof(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            int ignored = 0;
+            syncfile(folder, ignored);
+            ::close(folder);
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+bool samefile(const std::string& a, const std::string& b) {
+    struct stat sa {
+    }, sb{};
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool appendresults(const std::string& path, const std::string& entry, std::string& error) {
+    const std::string text = entry + "\r\n" + "\r\n";
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) {
+        switch (createwhole(path, text, error)) {
+            case Creation::created: return true;
+            case Creation::failed: return false;
+            case Creation::exists:
+            case Creation::unsupported: break;
+        }
+        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    }
+    if (fd < 0) {
+        error = systemtext(path, errno);
+        return false;
+    }
+    bool ok = appendlocked(fd, path, text, error);
+    if (::close(fd) != 0 && errno != EINTR && ok) {
+        error = systemtext(path, errno);
+        ok = false;
+    }
+    return ok;
+}
+
+ResultsFile::~ResultsFile() { close(); }
+
+void ResultsFile::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool ResultsFile::open(const std::string& path, const std::string& datafile,
+                       const std::function<bool()>& stop) {
+    close();
+    path_ = path;
+    error_.clear();
+    if (samefile(path, datafile)) {
+        error_ = path + ": the results file is the data file itself";
+        return false;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno != ENOENT) {
+            error_ = systemtext(path, errno);
+            return false;
+        }
+        // Created with the first entry, in a folder that must take it.
+        const std::string folder = folderof(path);
+        struct stat fs {};
+        if (::stat(folder.c_str(), &fs) != 0) {
+            error_ = systemtext(path, errno);
+            return false;
+        }
+        if (!S_ISDIR(fs.st_mode)) {
+            error_ = systemtext(path, ENOTDIR);
+            return false;
+        }
+        if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+            error_ = systemtext(path, errno);
+            return false;
+        }
+        return true;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error_ = systemtext(path, EISDIR);
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd < 0) {
+            error_ = systemtext(path, errno);
+            return false;
+        }
+        ::close(fd);
+        return true;
+    }
+    // Opening a FIFO waits for a reader: wait without blocking, so that a
+    // stop request is heard.
+    for (;;) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ >= 0) break;
+        if (errno != ENXIO && errno != EINTR) {
+            error_ = systemtext(path, errno);
+            return false;
+        }
+        if (stop && stop()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    return true;
+}
+
+bool ResultsFile::append(const std::string& entry) {
+    error_.clear();
+    if (fd_ >= 0) return appendlocked(fd_, path_, entry + "\r\n" + "\r\n", error_);
+    return appendresults(path_, entry, error_);
+}
+
+}  // namespace korvex

@@ -1,0 +1,292 @@
+// korvex-batch under hostile conditions: results files that are not what they
+// seem, runs appending to one file at once, writes that fail, signals, pipes
+// and FIFOs, and input that hides nothing.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "batchprogram.h"
+
+namespace korvex {
+namespace {
+
+using testing::dataset;
+using testing::Launch;
+using testing::Outcome;
+using testing::Program;
+using testing::readfile;
+using testing::run;
+using testing::TempDir;
+
+const std::string crlf = "\r\n";
+const std::string entryend = crlf + crlf + crlf + crlf;
+
+// One entry of a results file: its dataset number, and the run it came from
+// as told by a marker in its text.
+struct Entry {
+    int number = 0;
+    char marker = '?';
+};
+
+// Splits a results file into whole entries: a report, or a problem entry
+// whose reason is one line. False at the first thing that is neither.
+// markers maps a text inside an entry to the run that wrote it.
+bool wholeentries(const std::string& text, const std::map<std::string, char>& markers,
+                  std::vector<Entry>& entries) {
+    const std::string report = "Input data from file, dataset ";
+    const std::string problem = crlf + crlf + "Problem in dataset ";
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = text.find(entryend, pos + 4);
+        if (end == std::string::npos || end - pos > 4096) return false;
+        const std::string entry = text.substr(pos, end - pos);
+        pos = end + entryend.size();
+        Entry e;
+        if (entry.rfind(report, 0) == 0) {
+            e.number = std::atoi(entry.c_str() + report.size());
+            const std::size_t last = entry.rfind(crlf);
+            if (entry.find(report, 1) != std::string::npos || last == std::string::npos ||
+                entry.compare(last + 2, 18, "Processing time = ") != 0) {
+                return false;
+            }
+        } else if (entry.rfind(problem, 0) == 0) {
+            e.number = std::atoi(entry.c_str() + problem.size());
+            const std::size_t reason = entry.find(crlf + "No results saved - ", problem.size());
+            if (reason == std::string::npos || entry.find(crlf, reason + 2) != std::string::npos ||
+                entry.back() != '.') {
+                return false;
+            }
+        } else {
+            return false;
+        }
+        for (const auto& [text, marker] : markers) {
+            if (entry.find(text) != std::string::npos) e.marker = marker;
+        }
+        entries.push_back(e);
+    }
+    return true;
+}
+
+// The entries one run wrote are numbered 1 to count, in order.
+bool numbered(const std::vector<Entry>& entries, char marker, int count) {
+    int next = 1;
+    for (const Entry& e : entries) {
+        if (e.marker != marker) continue;
+        if (e.number != next) return false;
+        ++next;
+    }
+    return next == count + 1;
+}
+
+TEST(Hostile, ResultsFileCheckedBeforeAnythingRuns) {
+    TempDir dir;
+    const std::string text = dataset("1000") + dataset("1000");
+    const std::string data = dir.write("data.txt", text);
+    std::filesystem::create_hard_link(data, dir.file("hard.txt"));
+    std::filesystem::create_symlink(data, dir.file("soft.txt"));
+    std::filesystem::create_directory(dir.file("folder"));
+    const struct {
+        std::string results;
+        int status;
+        std::string message;
+    } cases[] = {
+        // Its own reports would be read back as datasets.
+        {data, 2, "is the data file itself"},
+        {dir.file("hard.txt"), 2, "is the data file itself"},
+        {dir.file("soft.txt"), 2, "is the data file itself"},
+        {dir.file("folder/../data.txt"), 2, "is the data file itself"},
+        {dir.file("no/such/results.txt"), 1, "No such file or directory"},
+        {dir.file("data.txt/results.txt"), 1, "Not a directory"},
+        {dir.file("folder"), 1, "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        const Outcome o = run(dir, {"--seed", "5", data, c.results});
+        EXPECT_EQ(o.status, c.status) << c.results << "\n" << o.err;
+        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
+        EXPECT_EQ(o.err.find("Dataset 1 from file"), std::string::npos) << c.results;
+        EXPECT_EQ(o.err.find("Done."), std::string::npos) << c.results;
+        EXPECT_EQ(readfile(data), text) << c.results;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
+}
+
+TEST(Hostile, DataFileWithoutADataset) {
+    for (const std::string text : {"", "/ only a comment\n\n  \n"}) {
+        TempDir dir;
+        const std::string data = dir.write("data.txt", text);
+        const Outcome o = run(dir, {data, dir.file("results.txt")});
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(o.err, "korvex-batch: " + data + " holds no dataset\n");
+        EXPECT_FALSE(std::filesystem::exists(dir.file("results.txt")));
+    }
+}
+
+TEST(Hostile, BadValueEchoIsShortAndPrintable) {
+    TempDir dir;
+    const std::string value = std::string("5\0\x7f", 3) + std::string(1000000, 'x');
+    std::string text = dataset("100");
+    text.replace(text.find("\n5\n"), 3, "\n" + value + "\n");
+    const std::string results = dir.file("results.txt");
+    const Outcome o = run(dir, {"--quiet", dir.write("data.txt", text), results});
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string entry = readfile(results);
+    EXPECT_LT(entry.size(), 300u);
+    EXPECT_NE(entry.find("- error reading input dataset. '5\\x00\\x7Fxxxxxxx"), std::string::npos)
+        << entry;
+    EXPECT_NE(entry.find("xxx...' (1000003 bytes) is not a valid floating point value."),
+              std::string::npos)
+        << entry;
+}
+
+// Two runs append to one file at once: entries with long bad values (once
+// 20 KB each) between short reports, each run's own dataset numbers in order.
+TEST(Hostile, ConcurrentRunsKeepEveryEntryWhole) {
+    TempDir dir;
+    const int count = 60;
+    std::string a, b;
+    for (int i = 0; i < count / 2; ++i) {
+        a += dataset("100", std::string(20000, 'A')) + dataset("100", "5");
+        b += dataset("100", std::string(20000, 'B')) + dataset("100", "6");
+    }
+    const std::string results = dir.file("results.txt");
+    Program first(dir, {"--quiet", dir.write("a.txt", a), results});
+    Program second(dir, {"--quiet", dir.write("b.txt", b), results});
+    EXPECT_EQ(first.finish().status, 0);
+    EXPECT_EQ(second.finish().status, 0);
+
+    std::vector<Entry> entries;
+    const std::map<std::string, char> markers = {
+        {"'AAAA", 'A'}, {"r2 = 5", 'A'}, {"'BBBB", 'B'}, {"r2 = 6", 'B'}};
+    ASSERT_TRUE(wholeentries(readfile(results), markers, entries));
+    EXPECT_EQ(entries.size(), 2u * count);
+    EXPECT_TRUE(numbered(entries, 'A', count));
+    EXPECT_TRUE(numbered(entries, 'B', count));
+}
+
+// Runs over a file size limit fail while another run appends to the same
+// file: they take back nothing of the other's. The file starts beyond their
+// limit, so each of their entries fails at once. They start with SIGXFSZ
+// ignored, as under trap '' XFSZ, so that the failed write itself stops them.
+TEST(Hostile, FailingWritesBesideASucceedingOne) {
+    TempDir dir;
+    const int count = 400;
+    std::string many, earlier;
+    for (int i = 0; i < count; ++i) many += dataset("10");
+    for (int i = 1; i <= 20; ++i) {
+        earlier += crlf + crlf + "Problem in dataset " + std::to_string(i) + crlf +
+                   "No results saved - earlier." + entryend;
+    }
+    const rlim_t limit = 1000;  // above what stderr gets
+    ASSERT_GT(earlier.size(), limit);
+    const std::string results = dir.write("results.txt", earlier);
+    const std::string bad = dir.write("bad.txt", dataset("x"));
+
+    Program writer(dir, {"--quiet", dir.write("many.txt", many), results});
+    const std::string last = "dataset " + std::to_string(count) + ":";
+    int failures = 0;
+    for (int i = 0; i < 10 && readfile(results).find(last) == std::string::npos; ++i) {
+        std::vector<Program> failing;
+        for (int k = 0; k < 3; ++k)
+            failing.emplace_back(dir, Launch{{bad, results}, limit, false, {SIGXFSZ}});
+        for (const Program& p : failing) {
+            const Outcome o = p.finish();
+            EXPECT_EQ(o.status, 1) << o.err;
+            EXPECT_NE(o.err.find("File too large"), std::string::npos) << o.err;
+            ++failures;
+        }
+    }
+    EXPECT_EQ(writer.finish().status, 0);
+    EXPECT_GT(failures, 0);
+
+    std::vector<Entry> entries;
+    const std::string text = readfile(results);
+    ASSERT_TRUE(wholeentries(text, {{"earlier", 'E'}, {"Input data", 'W'}}, entries));
+    EXPECT_EQ(entries.size(), count + 20u);
+    EXPECT_TRUE(numbered(entries, 'E', 20));
+    EXPECT_TRUE(numbered(entries, 'W', count));
+}
+
+TEST(Hostile, WriteOverTheFileSizeLimitTakesBackItsPartialEntry) {
+    TempDir dir;
+    const std::string earlier = "earlier entry\r\n\r\n";
+    const std::string results = dir.write("results.txt", earlier);
+    const Outcome o =
+        Program(dir, Launch{{"--quiet", dir.write("data.txt", dataset("100")), results},
+                            earlier.size() + 100})
+            .finish();
+    EXPECT_EQ(o.status, 1) << o.err;
+    EXPECT_NE(o.err.find("File too large"), std::string::npos) << o.err;
+    EXPECT_EQ(readfile(results), earlier);
+}
+
+// A closed stderr (its reader gone) ends the progress, not the run.
+TEST(Hostile, ClosedStderrLosesNoEntry) {
+    for (const char* quiet : {"--seed=5", "--quiet"}) {
+        TempDir dir;
+        const std::string data = dir.write("data.txt", dataset("20000") + dataset("100"));
+        const std::string results = dir.file("results.txt");
+        Launch launch{{quiet, data, results}};
+        launch.closedstderr = true;
+        EXPECT_EQ(Program(dir, launch).finish().status, 0) << quiet;
+        EXPECT_NE(readfile(results).find("dataset 2:"), std::string::npos) << quiet;
+    }
+}
+
+// Datasets written into a FIFO run as they arrive; a signal while the run
+// waits for more keeps what was done.
+TEST(Hostile, DataFromAFifo) {
+    TempDir dir;
+    const std::string fifo = dir.file("data.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string results = dir.file("results.txt");
+    Program p(dir, {"--seed", "5", fifo, results});
+    const int fd = open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    const std::string text = dataset("100");
+    ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+    EXPECT_TRUE(Program::waitfor(results, "Processing time"));
+    p.signal(SIGINT);
+    const Outcome o = p.finish();
+    close(fd);
+    EXPECT_EQ(o.status, 130) << o.err;
+    EXPECT_EQ(o.err.substr(o.err.size() - 6), "Done.\n") << o.err;
+    EXPECT_NE(readfile(results).find("\r\nResults:\r\n"), std::string::npos);
+}
+
+// A FIFO as the results file is opened once: a reader that reads to the end
+// gets every entry.
+TEST(Hostile, ResultsIntoAFifo) {
+    TempDir dir;
+    const std::string fifo = dir.file("results.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] {
+        const int fd = open(fifo.c_str(), O_RDONLY);
+        char buffer[4096];
+        ssize_t n = 0;
+        while ((n = read(fd, buffer, sizeof buffer)) > 0) received.append(buffer, n);
+        close(fd);
+    });
+    const std::string data = dir.write("data.txt", dataset("100") + dataset("x") + dataset("100"));
+    const Outcome o = Program(dir, {"--quiet", data, fifo}).finish(10);
+    // Frees a reader still waiting for a writer (when the run failed early).
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
+    reader.join();
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::vector<Entry> entries;
+    EXPECT_TRUE(wholeentries(received, {}, entries));
+    EXPECT_EQ(entries.size(), 3u);
+}
+
+}  // namespace
+}  // namespace korvex
