@@ -101,6 +101,24 @@ int main(int argc, char** argv) {
     save(&dialog, out.filePath(QStringLiteral("results.png")));
     dialog.hide();
 
+    // The README's rotation example: a disc 10 to the side of the cylinder's
+    // axis, level with its middle, its front face turned towards it.
+    form.Inputbox_r1->setText(QStringLiteral("1"));
+    form.Inputbox_d->setText(QStringLiteral("10"));
+    form.Inputbox_c->setText(QStringLiteral("-2.5"));
+    form.Inputbox_rot_y2->setText(QStringLiteral("-90"));
+    form.twopiradiobutton->click();
+    form.PageControl1->setCurrentWidget(form.Rot_tilt);
+    save(&form, out.filePath(QStringLiteral("window-rotation.png")));
+    form.DiagramTabs->setCurrentWidget(form.GeometryTab);
+    save(&form, out.filePath(QStringLiteral("geometry-rotation.png")));
+    form.DiagramTabs->setCurrentIndex(0);
+    form.EstimateButton->click();
+    korvex::ResultsDialog rotated(korvex::displaytext(state.report.lastresults + "\r\r"), &form);
+    rotated.show();
+    save(&rotated, out.filePath(QStringLiteral("results-rotation.png")));
+    form.fourpiradiobutton->click();
+
     // The geometry view for each detector kind with a turned source, and
     // one with sample rays.
     struct Typed {

@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix and checks the tree a user gets:
+# exactly the expected files, valid desktop entry and metainfo, manual pages
+# that render cleanly and name every option of --help, working programs.
+# Exits 77 (skipped) when a checking tool is missing and nothing else failed.
+#
+# usage: checkinstall.sh BUILDDIR APPID VERSION "PROGRAM..." "PAGE..."
+set -u
+build=$1 id=$2 version=$3
+read -r -a programs <<<"$4"
+read -r -a pages <<<"$5"
+
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+failures=0
+missing=""
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+have() { command -v "$1" >/dev/null 2>&1 || { missing="$missing $1"; return 1; }; }
+
+if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
+    cat "$prefix.log"
+    rm -f "$prefix.log"
+    echo "FAIL: cmake --install"
+    exit 1
+fi
+rm -f "$prefix.log"
+
+while IFS= read -r file; do
+    case $file in
+    "$prefix"/*) ;;
+    *) fail "installed outside the prefix: $file" ;;
+    esac
+done <"$build/install_manifest.txt"
+
+# The tree holds exactly these files: no tests, benchmarks or libraries.
+expected=(share/doc/korvex/copyright share/doc/korvex/changelog.gz
+          share/doc/korvex/examples/datasets.txt share/doc/korvex/examples/results.txt
+          share/doc/korvex/examples/rotation.txt)
+window=no
+for program in "${programs[@]}"; do
+    expected+=("bin/$program")
+    [ "$program" = korvex ] && window=yes
+done
+for page in "${pages[@]}"; do
+    expected+=("share/man/man1/$page.gz")
+done
+if [ $window = yes ]; then
+    expected+=("share/applications/$id.desktop" "share/icons/hicolor/scalable/apps/$id.svg"
+               "share/metainfo/$id.metainfo.xml")
+fi
+actual=$(cd "$prefix" && find . -type f -o -type l | sed 's|^\./||' | sort)
+wanted=$(printf '%s\n' "${expected[@]}" | sort)
+if [ "$actual" != "$wanted" ]; then
+    fail "installed files differ from the expected list (< installed, > expected):"
+    diff <(echo "$actual") <(echo "$wanted") | grep '^[<>]'
+fi
+for program in "${programs[@]}"; do
+    [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
+    [ "$program" = korvex ] && continue
+    [ "$("$prefix/bin/$program" --version)" = "$program $version" ] || fail "$program --version does not say $version"
+done
+
+batch=$prefix/bin/korvex-batch
+if [ -x "$batch" ]; then
+    examples=$prefix/share/doc/korvex/examples
+    if "$batch" --quiet --seed 20240601 "$examples/datasets.txt" "$prefix/results.txt" 2>/dev/null; then
+        datasets=$(grep -c '^\*' "$examples/datasets.txt")
+        reports=$(grep -c '^Average solid angle' "$prefix/results.txt")
+        [ "$datasets" = "$reports" ] || fail "the installed examples gave $reports reports for $datasets datasets"
+    else
+        fail "korvex-batch on the installed examples"
+    fi
+fi
+
+# Every option of a command-line program's --help is an item of its manual
+# page's option lists (the window takes Qt's options and has no --help).
+for page in "${pages[@]}"; do
+    program=${page%.1}
+    [ "$program" = korvex ] && continue
+    items=$(gzip -dc "$prefix/share/man/man1/$page.gz" | awk 'previous == ".TP" { print } { previous = $0 }' |
+            sed 's/\\-/-/g' | grep -o -- '--[a-z][a-z-]*' | sort -u)
+    help=$("$prefix/bin/$program" --help) || fail "$program --help"
+    for option in $(grep -o -- '--[a-z][a-z-]*' <<<"$help" | sort -u); do
+        grep -qx -- "$option" <<<"$items" || fail "$page does not describe $option"
+    done
+done
+
+for page in "$prefix"/share/man/man1/*.1.gz; do
+    gzip -dc "$page" | grep -q "^\.TH .*\"Korvex $version\"" || fail "$(basename "$page") does not say $version"
+    if have man; then
+        warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)
+        [ -z "$warnings" ] || fail "$(basename "$page") renders with warnings: $warnings"
+    fi
+done
+
+if [ $window = yes ]; then
+    metainfo=$prefix/share/metainfo/$id.metainfo.xml
+    grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo has no release $version"
+    if have desktop-file-validate; then
+        desktop-file-validate "$prefix/share/applications/$id.desktop" || fail "desktop-file-validate"
+    fi
+    if have appstreamcli; then
+        appstreamcli validate --no-net "$metainfo" >"$prefix/validate.log" 2>&1 ||
+            { cat "$prefix/validate.log"; fail "appstreamcli validate --no-net"; }
+    fi
+fi
+
+if [ $failures -gt 0 ]; then
+    echo "$failures check(s) failed"
+    exit 1
+fi
+if [ -n "$missing" ]; then
+    echo "Skipped: not found:$missing (the other checks passed)"
+    exit 77
+fi
+echo "The installed tree is complete and valid"
