@@ -62,8 +62,16 @@ void setsignals() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
+// The same source builds korvex-batch-mpi, which names itself.
+#ifdef KORVEX_MPI
+#define KORVEX_PROGRAM "korvex-batch-mpi"
+#else
+#define KORVEX_PROGRAM "korvex-batch"
+#endif
+const char* const program = KORVEX_PROGRAM;
+
 const char* const usage =
-    "usage: korvex-batch [--seed N] [--threads N] [--quiet] DATAFILE RESULTSFILE\n";
+    "usage: " KORVEX_PROGRAM " [--seed N] [--threads N] [--quiet] DATAFILE RESULTSFILE\n";
 
 const char* const helptext =
     "Runs every dataset of DATAFILE and appends each dataset's report (or a\n"
@@ -107,7 +115,7 @@ std::optional<std::uint32_t> parseseed(std::string_view text) {
 }
 
 int usageerror(const std::string& what) {
-    std::cerr << "korvex-batch: " << what << "\n" << usage;
+    std::cerr << program << ": " << what << "\n" << usage;
     return 2;
 }
 
@@ -228,7 +236,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (!optionsdone && arg == "--version") {
-            std::cout << "korvex-batch " << KORVEX_VERSION << "\n";
+            std::cout << program << " " << KORVEX_VERSION << "\n";
             return 0;
         }
         if (!optionsdone && arg == "--") {
@@ -275,7 +283,7 @@ int main(int argc, char** argv) {
 
     std::error_code ec;
     if (!std::filesystem::exists(options.datafile, ec)) {
-        std::cerr << "korvex-batch: " << options.datafile << ": "
+        std::cerr << program << ": " << options.datafile << ": "
                   << std::generic_category().message(ENOENT) << "\n";
         return 2;
     }
@@ -295,14 +303,14 @@ int main(int argc, char** argv) {
     const korvex::RunResult result = korvex::runcommand(state, host, true, seed);
 
     if (result.outcome == korvex::RunOutcome::failed) {
-        std::cerr << "korvex-batch: " << (host.error.empty() ? result.message : host.error) << "\n";
+        std::cerr << program << ": " << (host.error.empty() ? result.message : host.error) << "\n";
         return 1;
     }
     for (const std::string& note : host.notes) std::cerr << note << "\n";
     if (result.outcome == korvex::RunOutcome::aborted)
         return 128 + (interrupted != 0 ? interrupted : SIGINT);
     if (result.datasets == 0) {
-        std::cerr << "korvex-batch: " << options.datafile << " holds no dataset\n";
+        std::cerr << program << ": " << options.datafile << " holds no dataset\n";
         return 1;
     }
     return 0;
