@@ -8,6 +8,7 @@
 #include <QSvgRenderer>
 #endif
 
+#include "engine/split.h"
 #include "io/runcommand.h"
 #include "ui/form1.h"
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(windowicon());
 
     korvex::RunState state;
+    state.threads = korvex::allcores();
     korvex::TForm1 form(state);
     form.show();
     // Asked for also where no window manager activates a new window (a

@@ -27,6 +27,10 @@
 #include <vector>
 
 #include "engine/mtrandom.h"
+#include "engine/split.h"
+#ifdef KORVEX_MPI
+#include "app/mpipartners.h"
+#endif
 #include "io/numbers.h"
 #include "io/report.h"
 #include "io/resultsfile.h"
@@ -58,7 +62,16 @@ void setsignals() {
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
-const char* const usage = "usage: korvex-batch [--seed N] [--quiet] DATAFILE RESULTSFILE\n";
+// The same source builds korvex-batch-mpi, which names itself.
+#ifdef KORVEX_MPI
+#define KORVEX_PROGRAM "korvex-batch-mpi"
+#else
+#define KORVEX_PROGRAM "korvex-batch"
+#endif
+const char* const program = KORVEX_PROGRAM;
+
+const char* const usage =
+    "usage: " KORVEX_PROGRAM " [--seed N] [--threads N] [--quiet] DATAFILE RESULTSFILE\n";
 
 const char* const helptext =
     "Runs every dataset of DATAFILE and appends each dataset's report (or a\n"
@@ -68,6 +81,8 @@ const char* const helptext =
     "\n"
     "  --seed N    seed the generator with N (1 to 4294967294), so that a run\n"
     "              repeats exactly; without it the clock seeds the run\n"
+    "  --threads N split each large dataset over N threads (default: all\n"
+    "              cores); the results are the same for every N\n"
     "  --quiet     no progress on stderr\n"
     "  --help      show this text\n"
     "  --version   show the version\n"
@@ -85,6 +100,7 @@ const char* const helptext =
 
 struct Options {
     std::optional<std::uint32_t> seed;
+    int threads = korvex::allcores();
     bool quiet = false;
     std::string datafile;
     std::string resultsfile;
@@ -99,7 +115,7 @@ std::optional<std::uint32_t> parseseed(std::string_view text) {
 }
 
 int usageerror(const std::string& what) {
-    std::cerr << "korvex-batch: " << what << "\n" << usage;
+    std::cerr << program << ": " << what << "\n" << usage;
     return 2;
 }
 
@@ -202,6 +218,11 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef KORVEX_MPI
+    // korvex-batch-mpi: every rank but 0 only runs shares of rank 0's datasets.
+    korvex::MpiPartners mpi(argc, argv);
+    if (mpi.rank() != 0) return mpi.serve(korvex::threadsoption(argc, argv));
+#endif
     setsignals();
 
     Options options;
@@ -215,7 +236,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (!optionsdone && arg == "--version") {
-            std::cout << "korvex-batch " << KORVEX_VERSION << "\n";
+            std::cout << program << " " << KORVEX_VERSION << "\n";
             return 0;
         }
         if (!optionsdone && arg == "--") {
@@ -235,6 +256,20 @@ int main(int argc, char** argv) {
                 return usageerror("--seed takes a whole number from 1 to 4294967294, not '" +
                                   std::string(value) + "'");
             }
+        } else if (!optionsdone && (arg == "--threads" || arg.starts_with("--threads="))) {
+            std::string_view value;
+            if (arg == "--threads") {
+                if (i + 1 >= argc) return usageerror("--threads needs a value");
+                value = argv[++i];
+            } else {
+                value = arg.substr(10);
+            }
+            const auto [ptr, ec] =
+                std::from_chars(value.data(), value.data() + value.size(), options.threads);
+            if (ec != std::errc() || ptr != value.data() + value.size() || options.threads < 1) {
+                return usageerror("--threads takes a whole number from 1 up, not '" +
+                                  std::string(value) + "'");
+            }
         } else if (!optionsdone && arg.size() > 1 && arg[0] == '-') {
             return usageerror("unknown option '" + std::string(arg) + "'");
         } else {
@@ -248,7 +283,7 @@ int main(int argc, char** argv) {
 
     std::error_code ec;
     if (!std::filesystem::exists(options.datafile, ec)) {
-        std::cerr << "korvex-batch: " << options.datafile << ": "
+        std::cerr << program << ": " << options.datafile << ": "
                   << std::generic_category().message(ENOENT) << "\n";
         return 2;
     }
@@ -259,18 +294,23 @@ int main(int argc, char** argv) {
 
     BatchHost host(options, isatty(STDERR_FILENO) != 0);
     korvex::RunState state;
+    state.threads = options.threads;
+#ifdef KORVEX_MPI
+    mpi.start(options.threads);
+    state.partners = &mpi;
+#endif
     const std::uint32_t seed = options.seed ? *options.seed : korvex::runseed();
     const korvex::RunResult result = korvex::runcommand(state, host, true, seed);
 
     if (result.outcome == korvex::RunOutcome::failed) {
-        std::cerr << "korvex-batch: " << (host.error.empty() ? result.message : host.error) << "\n";
+        std::cerr << program << ": " << (host.error.empty() ? result.message : host.error) << "\n";
         return 1;
     }
     for (const std::string& note : host.notes) std::cerr << note << "\n";
     if (result.outcome == korvex::RunOutcome::aborted)
         return 128 + (interrupted != 0 ? interrupted : SIGINT);
     if (result.datasets == 0) {
-        std::cerr << "korvex-batch: " << options.datafile << " holds no dataset\n";
+        std::cerr << program << ": " << options.datafile << " holds no dataset\n";
         return 1;
     }
     return 0;

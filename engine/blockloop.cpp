@@ -1,5 +1,6 @@
 #include "engine/blockloop.h"
 #include "engine/emissionloop.h"
+#include "engine/split.h"
 
 #include <algorithm>
 #include <cmath>
@@ -95,34 +96,48 @@ Spread spreadfor(int draws, Isa isa) {
 
 }  // namespace
 
+BlockRunner::BlockRunner(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
+                         Isa isa)
+    : prm_(prm), setup_(makesetup(prm, flags, frame)), block_(std::make_unique<Block>()) {
+    const KernelSet& ks = kernelset(isa);
+    sample_ = ks.sample[static_cast<int>(sourcekind(flags))];
+    const int det = static_cast<int>(detectorkind(flags));
+    detect_ = ks.detect[det];
+    tally_ = ks.tally[det];
+    spread_ = spreadfor(setup_.draws, isa);
+}
+
+void BlockRunner::run(MTRandomState& gen, int n, RunTallies& t) {
+    Block& b = *block_;
+    mtfill(gen, b.raw, n * setup_.draws);
+    spread_(b);
+    sample_(b, setup_);
+    detect_(b, prm_);
+    tally_(b, n, t);
+    t.emitted += n;
+}
+
 bool blockemissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                        MTRandomState& gen, LoopHost& host, RunTallies& t, Isa isa) {
     if (prm.emissions == 0) return false;
-    const KernelSet& ks = kernelset(isa);
-    const SampleSetup setup = makesetup(prm, flags, frame);
-    const SampleKernel sample = ks.sample[static_cast<int>(sourcekind(flags))];
-    const int det = static_cast<int>(detectorkind(flags));
-    const DetectKernel detect = ks.detect[det];
-    const TallyKernel tally = ks.tally[det];
-    const auto block = std::make_unique<Block>();
-    Block& b = *block;
-    const int k = setup.draws;
-    const Spread spread = spreadfor(k, isa);
-
+    BlockRunner runner(prm, flags, frame, isa);
     Checkpoints cp(prm.emissions);
+    ChunkedPath path;
+    std::uint64_t inchunk = 0;
     bool aborted = false;
     for (;;) {
-        const int n =
-            blocklength(t.emitted, prm.emissions, cp.stepcount, cp.stepsize, cp.pollcount);
-        mtfill(gen, b.raw, n * k);
-        spread(b);
-        sample(b, setup);
-        detect(b, prm);
-        tally(b, n, t);
-        t.emitted += n;
+        int n = blocklength(t.emitted, prm.emissions, cp.stepcount, cp.stepsize, cp.pollcount);
+        n = static_cast<int>(std::min<std::uint64_t>(n, chunksize - inchunk));
+        runner.run(gen, n, t);
+        inchunk += n;
+        if (inchunk == chunksize) {
+            path.close(t);
+            inchunk = 0;
+        }
         if (cp.pass(n, prm, host, t)) aborted = true;
         if (!(t.emitted < prm.emissions)) break;
     }
+    path.finish(t);
     return aborted;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/geometry.h"
 #include "engine/isa.h"
@@ -45,6 +46,26 @@ struct SampleSetup {
 };
 
 SampleSetup makesetup(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame);
+
+// Runs emissions a block at a time with the kernels of one instruction set,
+// for the loop below and for the workers of a split run.
+class BlockRunner {
+public:
+    BlockRunner(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame, Isa isa);
+    // The next n (1 to blocksize) emissions from gen, added to t (emitted
+    // included).
+    void run(MTRandomState& gen, int n, RunTallies& t);
+    int draws() const { return setup_.draws; }
+
+private:
+    const RunParameters& prm_;
+    SampleSetup setup_;
+    SampleKernel sample_;
+    DetectKernel detect_;
+    TallyKernel tally_;
+    void (*spread_)(Block& b);
+    std::unique_ptr<Block> block_;
+};
 
 // The emission loop with the kernels of one instruction set.
 bool blockemissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,

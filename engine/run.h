@@ -4,6 +4,8 @@
 // implements LoopHost.
 #pragma once
 
+#include <cstdint>
+
 #include "engine/geometry.h"
 #include "engine/mtrandom.h"
 #include "engine/tallies.h"
@@ -17,10 +19,14 @@ inline constexpr int pollinterval = 10001;
 // emitted + 1.0 == emitted, and the loop would never end.
 inline constexpr double maxemissions = 9007199254740992.0;
 
+class Partners;
+
 class LoopHost {
 public:
     virtual ~LoopHost() = default;
-    // Every int(stepsize) + 1 emissions, with the tallies so far.
+    // Every int(stepsize) + 1 emissions, with the tallies so far (their
+    // pathsum is not summed up yet). A split run calls it, and pollabort,
+    // from the thread that called rundataset, with the combined counts.
     virtual void progressstep(const RunTallies& sofar) = 0;
     // Every pollinterval emissions: true when the user asks to abort (and has
     // confirmed it); the loop then ends with emissions := emitted.
@@ -47,7 +53,23 @@ struct DatasetOutcome {
 // loop (prm.emissions := emitted on abort), measures the loop's wall time and
 // forms meanpath. The caller has checked the dataset with checkdataset; a
 // dataset that fails the check anyway is not run, and problem says why.
+// With threads > 1 a dataset large enough is split over that many threads,
+// and with partners over their processes too; the tallies and where gen
+// stands afterwards are the same as with one thread.
 DatasetOutcome rundataset(RunParameters& prm, GeometryFlags& flags, MTRandomState& gen,
-                          LoopHost& host);
+                          LoopHost& host, int threads = 1, Partners* partners = nullptr);
+
+// The threads a dataset of n emissions is split over: at most threads, and
+// one unless every thread gets a worthwhile share.
+int threadsfor(std::uint64_t n, int threads);
+
+// The emission loop split over threads (threadsfor > 1): the same tallies as
+// emissionloop, gen left where emissionloop leaves it; the host's progress
+// and poll come from this thread every few milliseconds. On an abort the
+// tallies cover exactly the emissions completed, and prm.emissions :=
+// emitted.
+bool splitemissionloop(RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
+                       MTRandomState& gen, LoopHost& host, RunTallies& t, int threads,
+                       Partners* partners = nullptr);
 
 }  // namespace korvex

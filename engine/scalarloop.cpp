@@ -5,6 +5,7 @@
 #include "engine/emissionloop.h"
 #include "engine/kinds.h"
 #include "engine/sampler.h"
+#include "engine/split.h"
 
 namespace korvex {
 
@@ -24,6 +25,8 @@ bool loopof(RunParameters& prm, const Frame& frame, MTRandomState& gen, LoopHost
             RunTallies& t) {
     if (prm.emissions == 0) return false;
     Checkpoints checkpoints(prm.emissions);
+    ChunkedPath path;
+    std::uint64_t inchunk = 0;
     bool aborted = false;
     // The count is compared after each emission: a fractional count rounds
     // up, and a count below 1 (even negative) still makes one emission.
@@ -31,8 +34,13 @@ bool loopof(RunParameters& prm, const Frame& frame, MTRandomState& gen, LoopHost
         t.emitted += 1;
         const Emission e = sampleas<S, fourpi, rotated>(prm, frame, gen);
         detect<D>(e.p, e.q, prm, t);
+        if (++inchunk == chunksize) {
+            path.close(t);
+            inchunk = 0;
+        }
         if (checkpoints.pass(1, prm, host, t)) aborted = true;
     } while (t.emitted < prm.emissions);
+    path.finish(t);
     return aborted;
 }
 

@@ -139,7 +139,8 @@ private:
         host_.loopstarting(caption, prm_, flags_);
         DatasetOutcome outcome;
         try {
-            outcome = rundataset(prm_, flags_, *state_.generator, host_);
+            outcome =
+                rundataset(prm_, flags_, *state_.generator, host_, state_.threads, state_.partners);
         } catch (...) {
             host_.loopfinished();
             throw;

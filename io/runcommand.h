@@ -12,6 +12,7 @@
 #include "engine/geometry.h"
 #include "engine/mtrandom.h"
 #include "engine/run.h"
+#include "engine/split.h"
 #include "io/prompter.h"
 #include "io/report.h"
 #include "io/screeninput.h"
@@ -23,6 +24,8 @@ struct RunState {
     GeometryFlags flags;
     Report report;                             // printlines and lastresults
     std::unique_ptr<MTRandomState> generator;  // replaced by every run command
+    int threads = 1;                           // a large dataset is split over this many threads
+    Partners* partners = nullptr;              // and over these processes (MPI), if any
 };
 
 class RunHost : public LoopHost, public Prompter {

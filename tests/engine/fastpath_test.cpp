@@ -14,7 +14,9 @@
 #include "engine/blockloop.h"
 #include "engine/detectors.h"
 #include "engine/emissionloop.h"
+#include "engine/run.h"
 #include "engine/sampler.h"
+#include "engine/split.h"
 #include "testhost.h"
 
 using namespace korvex;
@@ -334,4 +336,93 @@ TEST(FastPath, HostSeesTheSameCounts) {
             }
         }
     }
+}
+
+// Split over any number of threads, a run gives the tallies of the one-thread
+// loop bit for bit, path sum included, and leaves the generator where that
+// loop leaves it. The count is fractional and not a multiple of the chunk.
+TEST(FastPath, SplitRunsMatchTheOneThreadLoop) {
+    for (const Case& c : allcases()) {
+        RunParameters one = c.prm;
+        one.emissions = 2 * chunksize + 1000.5;
+        const Frame frame = makeframe(one, isrotated(one));
+        auto gone = mtcreate(4357);
+        RecordingHost hone;
+        RunTallies tone;
+        emissionloop(one, c.flags, frame, *gone, hone, tone);
+        for (int threads : {1, 2, 3, 7}) {
+            RunParameters prm = c.prm;
+            prm.emissions = one.emissions;
+            auto gen = mtcreate(4357);
+            RecordingHost host;
+            RunTallies t;
+            const std::string what = c.name + ", " + std::to_string(threads) + " threads";
+            EXPECT_FALSE(splitemissionloop(prm, c.flags, frame, *gen, host, t, threads)) << what;
+            korvex::testing::expectsamecounts(t, tone, what);
+            EXPECT_EQ(t.pathsum, tone.pathsum) << what;
+            EXPECT_EQ(gen->mti, gone->mti) << what;
+            EXPECT_TRUE(std::equal(gen->mt, gen->mt + 624, gone->mt)) << what;
+        }
+    }
+}
+
+// Workers that run out take half of another's share, wherever it lies (also
+// behind their own generator): with every piece one chunk long and any share
+// worth taking, the parts still add up to the one-thread loop's tallies.
+TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
+    const GeometryFlags f{.cyldet = false, .sphdet = true};
+    RunParameters prm{.r1 = 1, .r2 = 2, .c = 2.5, .emissions = 40 * chunksize + 333};
+    const Frame frame = makeframe(prm, false);
+    auto gone = mtcreate(21);
+    RecordingHost host;
+    RunTallies one;
+    emissionloop(prm, f, frame, *gone, host, one);
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        auto gen = mtcreate(21);
+        const Range all{0, emissioncount(prm.emissions)};
+        const SpanResult part =
+            runspan(prm, f, frame, *gen, all, 7, {}, {.grain = 1, .stealmin = 1});
+        RunTallies t;
+        addspan(t, part);
+        korvex::testing::expectsamecounts(t, one, "repeat " + std::to_string(repeat));
+        EXPECT_EQ(t.pathsum, one.pathsum);
+    }
+}
+
+// Chunk by chunk, the path sum stays within 1e-12 of the sum taken emission
+// by emission.
+TEST(FastPath, ChunkedPathSumIsCloseToThePlainSum) {
+    const GeometryFlags f{};
+    RunParameters prm{.r1 = 1, .r2 = 2, .t2 = 1, .c = 0.5, .emissions = 5 * chunksize + 7};
+    const Frame frame = makeframe(prm, false);
+    auto ga = mtcreate(99), gb = mtcreate(99);
+    RunTallies plain, chunked;
+    for (double i = 0; i < prm.emissions; ++i) {
+        const Emission e = sampleemission(prm, f, frame, *ga);
+        testcylinder(e.p, e.q, prm, plain);
+    }
+    RecordingHost host;
+    emissionloop(prm, f, frame, *gb, host, chunked);
+    EXPECT_EQ(chunked.hits, plain.hits);
+    EXPECT_NE(chunked.pathsum, 0);
+    EXPECT_NEAR(chunked.pathsum, plain.pathsum, 1e-12 * plain.pathsum);
+}
+
+// An abort stops every thread; the tallies cover exactly the emissions
+// completed, and the count becomes the number emitted.
+TEST(FastPath, SplitAbortCoversTheCompletedEmissions) {
+    const GeometryFlags f{};
+    const double count = 1e9;
+    RunParameters prm{.r1 = 1, .r2 = 2, .t2 = 1, .c = 0.5, .emissions = count};
+    const Frame frame = makeframe(prm, false);
+    auto gen = mtcreate(7);
+    RecordingHost host(1);
+    RunTallies t;
+    EXPECT_TRUE(splitemissionloop(prm, f, frame, *gen, host, t, 2));
+    EXPECT_EQ(host.polls.size(), 1u);
+    EXPECT_GT(t.emitted, 0);
+    EXPECT_LT(t.emitted, count);
+    EXPECT_EQ(prm.emissions, t.emitted);
+    EXPECT_GT(t.hits, 0);
+    EXPECT_LT(t.hits, t.emitted);
 }

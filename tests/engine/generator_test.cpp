@@ -1,9 +1,12 @@
+#include <NTL/GF2X.h>
+#include <NTL/vec_GF2.h>
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <random>
 #include <sstream>
 
+#include "engine/mtjump.h"
 #include "engine/mtrandom.h"
 
 using namespace korvex;
@@ -78,4 +81,47 @@ TEST(Generator, RunSeedIsNeverZero) {
     EXPECT_EQ(runseedfrom(forzero), 1u);
     EXPECT_EQ(runseedfrom(formax), 4294967294u);
     for (std::uint32_t c = 0; c < 100000; c += 7) ASSERT_NE(runseedfrom(c), 0u);
+}
+
+// The stored characteristic polynomial is the minimal polynomial of the top
+// output bits, found again by Berlekamp-Massey, and has the full degree.
+TEST(Generator, CharacteristicPolynomialIsRebuilt) {
+    auto gen = mtcreate(4357);
+    NTL::vec_GF2 bits;
+    bits.SetLength(2 * 19937);
+    for (long i = 0; i < bits.length(); ++i) bits[i] = (mtnext(*gen) >> 31) & 1u;
+    NTL::GF2X found;
+    NTL::MinPolySeq(found, bits, 19937);
+    NTL::GF2X stored;
+    for (const int e : mtcharacteristic) NTL::SetCoeff(stored, e);
+    EXPECT_EQ(NTL::deg(stored), 19937);
+    EXPECT_TRUE(found == stored);
+}
+
+// A jump must leave the state exactly where drawing leaves it: the same words,
+// the same mti, the same outputs after. From a fresh state and from one in
+// the middle of a block; small jumps, block edges and a long one.
+TEST(Generator, JumpMatchesDrawing) {
+    const std::uint64_t jumps[] = {0, 1, 623, 624, 625, 1000003};
+    for (const int before : {0, 5}) {
+        for (const std::uint64_t j : jumps) {
+            auto drawn = mtcreate(4357);
+            for (int i = 0; i < before; ++i) mtnext(*drawn);
+            auto jumped = std::make_unique<MTRandomState>(*drawn);
+            for (std::uint64_t i = 0; i < j; ++i) mtnext(*drawn);
+            mtjump(*jumped, j);
+            const std::string what = std::to_string(before) + " then " + std::to_string(j);
+            ASSERT_EQ(jumped->mti, drawn->mti) << what;
+            EXPECT_TRUE(std::equal(drawn->mt, drawn->mt + 624, jumped->mt)) << what;
+            for (int i = 0; i < 1300; ++i) ASSERT_EQ(mtnext(*jumped), mtnext(*drawn)) << what;
+        }
+    }
+    // Two jumps make one.
+    auto once = mtcreate(1);
+    auto twice = mtcreate(1);
+    mtjump(*once, 5000000011u);
+    mtjump(*twice, 3000000007u);
+    mtjump(*twice, 2000000004u);
+    EXPECT_EQ(once->mti, twice->mti);
+    for (int i = 0; i < 700; ++i) ASSERT_EQ(mtnext(*once), mtnext(*twice));
 }

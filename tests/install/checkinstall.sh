@@ -38,7 +38,7 @@ done <"$build/install_manifest.txt"
 # The tree holds exactly these files: no tests, benchmarks or libraries.
 expected=(share/doc/korvex/copyright share/doc/korvex/changelog.gz
           share/doc/korvex/examples/datasets.txt share/doc/korvex/examples/results.txt
-          share/doc/korvex/examples/rotation.txt)
+          share/doc/korvex/examples/rotation.txt share/doc/korvex/examples/slurm.sh)
 window=no
 for program in "${programs[@]}"; do
     expected+=("bin/$program")

@@ -29,7 +29,8 @@ TEST(KorvexBatch, UsageErrors) {
 
     Outcome o = run(dir, {"--help"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_NE(o.out.find("usage: korvex-batch [--seed N] [--quiet] DATAFILE RESULTSFILE"),
+    EXPECT_NE(o.out.find("usage: korvex-batch [--seed N] [--threads N] [--quiet] DATAFILE "
+                         "RESULTSFILE"),
               std::string::npos);
     o = run(dir, {"--version"});
     EXPECT_EQ(o.status, 0);
@@ -43,6 +44,9 @@ TEST(KorvexBatch, UsageErrors) {
         {"--seed", "4294967295", data, results},
         {"--seed", "12x", data, results},
         {"--seed"},
+        {"--threads", "0", data, results},
+        {"--threads=2x", data, results},
+        {"--threads"},
         {"--fast", data, results},
     };
     for (const auto& args : wrong) {
@@ -73,6 +77,22 @@ TEST(KorvexBatch, SameSeedSameResults) {
     EXPECT_NE(first.find("Problem in dataset 2"), std::string::npos);
     EXPECT_NE(first.find("Input data from file, dataset 3:"), std::string::npos);
     EXPECT_EQ(withouttimes(first), withouttimes(readfile(b)));
+}
+
+// Datasets large enough to be split give the same results file, processing
+// times aside, for any number of threads; the second dataset goes on from
+// where the split first one left the generator.
+TEST(KorvexBatch, ThreadsDoNotChangeTheResults) {
+    TempDir dir;
+    const std::string data = dir.write("data.txt", dataset("3.2E6") + dataset("3500001.5", "2"));
+    const std::string a = dir.file("a.txt"), b = dir.file("b.txt");
+    Outcome o = run(dir, {"--quiet", "--seed", "77", "--threads", "1", data, a});
+    EXPECT_EQ(o.status, 0) << o.err;
+    o = run(dir, {"--quiet", "--seed", "77", "--threads=3", data, b});
+    EXPECT_EQ(o.status, 0) << o.err;
+    const std::string one = readfile(a);
+    EXPECT_NE(one.find("Emissions from source = 3500002 "), std::string::npos) << one;
+    EXPECT_EQ(withouttimes(one), withouttimes(readfile(b)));
 }
 
 // What a user's Ctrl-C, a cluster scheduler or a closed terminal sends. Under

@@ -67,6 +67,7 @@ private slots:
     void screenRunWithRealDialogs();
     void escapeAnsweredYesAborts();
     void escapeAnsweredNoLetsItFinish();
+    void escapeStopsARunSplitOverThreads();
     void inputDuringTheLoopIsSwallowed();
 };
 
@@ -253,6 +254,30 @@ void RunTest::escapeAnsweredYesAborts() {
     // The poll comes every 10001 emissions: the first one is where it stopped.
     QVERIFY(shown.contains("Emissions from source = 10001 ("));
     QVERIFY(!QApplication::overrideCursor());
+}
+
+// Split over threads, the run still polls on the window's thread: Escape asks
+// "Abort?", and the report covers the emissions done when the threads stopped.
+void RunTest::escapeStopsARunSplitOverThreads() {
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
+    state.threads = 2;
+    fillvalid(form, "1E11");
+    dialogs.answers = {true};
+    DuringLoop escape(form, [&] { QTest::keyClick(&form, Qt::Key_Escape); });
+
+    form.EstimateButton->click();
+
+    QVERIFY(escape.done());
+    QCOMPARE(dialogs.questions, QStringList{"Abort?"});
+    QCOMPARE(form.lastrun().outcome, RunOutcome::aborted);
+    const QString shown = dialogs.resultstexts.value(0);
+    QVERIFY(shown.contains("\nResults up to time when simulation aborted:\n"));
+    const QRegularExpressionMatch m =
+        QRegularExpression("Emissions from source = (\\d+) ").match(shown);
+    QVERIFY(m.hasMatch());
+    QVERIFY(m.captured(1).toDouble() > 0);
+    QVERIFY(m.captured(1).toDouble() < 1e11);
 }
 
 void RunTest::escapeAnsweredNoLetsItFinish() {

@@ -1,0 +1,180 @@
+#include "app/mpipartners.h"
+
+#include <mpi.h>
+
+#include <charconv>
+#include <csignal>
+#include <memory>
+#include <string_view>
+#include <type_traits>
+
+#include "engine/geometry.h"
+#include "engine/run.h"
+
+namespace korvex {
+
+namespace {
+
+// Rank 0 drives every exchange: it broadcasts one of these, and the other
+// ranks do the matching part.
+enum Command : int { endrun = 0, gatherthreads = 1, splitdataset = 2 };
+
+volatile std::sig_atomic_t stopsignal = 0;
+
+extern "C" void onstopsignal(int) { stopsignal = 1; }
+
+// The job goes to the other ranks as raw bytes: every rank runs the same
+// build of the program.
+static_assert(std::is_trivially_copyable_v<RunParameters>);
+static_assert(std::is_trivially_copyable_v<GeometryFlags>);
+static_assert(std::is_trivially_copyable_v<MTRandomState>);
+
+template <typename T>
+void broadcast(T& value) {
+    MPI_Bcast(&value, sizeof(T), MPI_BYTE, 0, MPI_COMM_WORLD);
+}
+
+}  // namespace
+
+bool MpiPartners::signalled() { return stopsignal != 0; }
+
+MpiPartners::MpiPartners(int& argc, char**& argv) {
+    int provided = 0;
+    // Only the main thread of each rank calls MPI; the workers do not.
+    MPI_Init_thread(&argc, &argv, MPI_THREAD_FUNNELED, &provided);
+    MPI_Comm_rank(MPI_COMM_WORLD, &rank_);
+    MPI_Comm_size(MPI_COMM_WORLD, &size_);
+    // Rank 0 answers signals as korvex-batch does; the others stop their
+    // share and tell rank 0 at the end of the round.
+    if (rank_ != 0) {
+        struct sigaction action {};
+        action.sa_handler = onstopsignal;
+        sigemptyset(&action.sa_mask);
+        for (const int signo : {SIGINT, SIGTERM, SIGHUP}) sigaction(signo, &action, nullptr);
+    }
+}
+
+MpiPartners::~MpiPartners() {
+    if (rank_ == 0) command(endrun);
+    MPI_Finalize();
+}
+
+void MpiPartners::command(int what) { MPI_Bcast(&what, 1, MPI_INT, 0, MPI_COMM_WORLD); }
+
+void MpiPartners::start(int threads) {
+    command(gatherthreads);
+    weights_.assign(static_cast<std::size_t>(size_), 0);
+    MPI_Allgather(&threads, 1, MPI_INT, weights_.data(), 1, MPI_INT, MPI_COMM_WORLD);
+    started_ = true;
+}
+
+int MpiPartners::serve(int threads) {
+    for (;;) {
+        int what = endrun;
+        MPI_Bcast(&what, 1, MPI_INT, 0, MPI_COMM_WORLD);
+        if (what == endrun) return 0;
+        if (what == gatherthreads) {
+            weights_.assign(static_cast<std::size_t>(size_), 0);
+            MPI_Allgather(&threads, 1, MPI_INT, weights_.data(), 1, MPI_INT, MPI_COMM_WORLD);
+            continue;
+        }
+        RunParameters prm;
+        GeometryFlags flags;
+        auto gen = std::make_unique<MTRandomState>();
+        broadcast(prm);
+        broadcast(flags);
+        broadcast(*gen);
+        const Frame frame = makeframe(prm, flags.rotated);
+        RunTallies t;
+        splitrounds(prm, flags, frame, *gen, t, threads, this,
+                    [](const RunTallies&) { return signalled(); });
+    }
+}
+
+void MpiPartners::begin(const RunParameters& prm, const GeometryFlags& flags,
+                        const MTRandomState& gen) {
+    command(splitdataset);
+    RunParameters p = prm;
+    GeometryFlags f = flags;
+    auto g = std::make_unique<MTRandomState>(gen);
+    broadcast(p);
+    broadcast(f);
+    broadcast(*g);
+}
+
+bool MpiPartners::combine(const SpanResult& mine, RunTallies& t) {
+    const RunTallies& c = mine.counts;
+    // Whole numbers below 2^53: their sum is exact in any order.
+    const double counts[13] = {c.emitted,
+                               c.hits,
+                               c.sidehits,
+                               c.tophits,
+                               c.bottomhits,
+                               c.topfacehits,
+                               c.bottomfacehits,
+                               c.xplusfacehits,
+                               c.xminusfacehits,
+                               c.yplusfacehits,
+                               c.yminusfacehits,
+                               c.sourceinside ? 1.0 : 0.0,
+                               mine.stopped || signalled() ? 1.0 : 0.0};
+    double all[13];
+    MPI_Allreduce(counts, all, 13, MPI_DOUBLE, MPI_SUM, MPI_COMM_WORLD);
+
+    // The chunk sums, gathered in rank order, which is chunk order.
+    const int mycount = static_cast<int>(mine.chunksums.size());
+    std::vector<int> sizes(static_cast<std::size_t>(size_)),
+        offsets(static_cast<std::size_t>(size_));
+    MPI_Gather(&mycount, 1, MPI_INT, sizes.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
+    std::vector<double> sums;
+    if (rank_ == 0) {
+        int total = 0;
+        for (int r = 0; r < size_; ++r) {
+            offsets[static_cast<std::size_t>(r)] = total;
+            total += sizes[static_cast<std::size_t>(r)];
+        }
+        sums.resize(static_cast<std::size_t>(total));
+    }
+    MPI_Gatherv(mine.chunksums.data(), mycount, MPI_DOUBLE, sums.data(), sizes.data(),
+                offsets.data(), MPI_DOUBLE, 0, MPI_COMM_WORLD);
+
+    SpanResult everyone;
+    everyone.chunksums = std::move(sums);
+    RunTallies& e = everyone.counts;
+    e.emitted = all[0];
+    e.hits = all[1];
+    e.sidehits = all[2];
+    e.tophits = all[3];
+    e.bottomhits = all[4];
+    e.topfacehits = all[5];
+    e.bottomfacehits = all[6];
+    e.xplusfacehits = all[7];
+    e.xminusfacehits = all[8];
+    e.yplusfacehits = all[9];
+    e.yminusfacehits = all[10];
+    e.sourceinside = all[11] > 0;
+    addspan(t, everyone);
+    return all[12] > 0;
+}
+
+int threadsoption(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        std::string_view arg = argv[i];
+        if (arg == "--") break;
+        std::string_view value;
+        if (arg == "--threads" && i + 1 < argc) {
+            value = argv[i + 1];
+        } else if (arg.starts_with("--threads=")) {
+            value = arg.substr(10);
+        } else {
+            continue;
+        }
+        int n = 0;
+        const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+        if (ec == std::errc() && ptr == value.data() + value.size() && n >= 1) return n;
+        break;
+    }
+    return allcores();
+}
+
+}  // namespace korvex

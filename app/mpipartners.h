@@ -1,0 +1,52 @@
+// korvex-batch-mpi: the batch run spread over the processes of an MPI job.
+// Rank 0 is korvex-batch as it is: it reads the data file, writes the results
+// file and shows progress. Every other rank waits for rank 0's datasets and
+// runs its share of each one on its own threads; a dataset too small to split
+// runs on rank 0 alone. SIGINT, SIGTERM or SIGHUP on any rank (mpirun passes
+// a Ctrl-C on as SIGTERM) stops the current dataset everywhere, by the end of
+// the round.
+#pragma once
+
+#include <vector>
+
+#include "engine/split.h"
+
+namespace korvex {
+
+class MpiPartners : public Partners {
+public:
+    // MPI_Init; every rank but 0 then calls serve().
+    MpiPartners(int& argc, char**& argv);
+    // On rank 0: tells the other ranks to end. Then MPI_Finalize.
+    ~MpiPartners() override;
+    MpiPartners(const MpiPartners&) = delete;
+    MpiPartners& operator=(const MpiPartners&) = delete;
+
+    // Rank 0, once its options are read: learns every rank's thread count.
+    void start(int threads);
+    // Every other rank: runs datasets until rank 0 ends; the exit status.
+    int serve(int threads);
+
+    int rank() const override { return rank_; }
+    const std::vector<int>& weights() const override { return weights_; }
+    void begin(const RunParameters& prm, const GeometryFlags& flags,
+               const MTRandomState& gen) override;
+    bool combine(const SpanResult& mine, RunTallies& t) override;
+
+    // True after a stopping signal to this process (ranks but 0).
+    static bool signalled();
+
+private:
+    void command(int what);
+
+    int rank_ = 0;
+    int size_ = 1;
+    bool started_ = false;
+    std::vector<int> weights_;
+};
+
+// The value of a --threads option in argv (as korvex-batch reads it), or all
+// cores; the other ranks take their thread count from their own command line.
+int threadsoption(int argc, char** argv);
+
+}  // namespace korvex

@@ -1,0 +1,126 @@
+// Splitting one dataset's emissions over threads and processes so that the
+// answer does not depend on the split. Emission i always uses the generator
+// outputs [i k, (i + 1) k) of the one stream (k draws per emission), and a
+// worker starts its own copy of the generator there by jumping ahead. Counts
+// are whole numbers and add exactly in any order; the path sum is summed per
+// chunk of chunksize emissions, and the chunk sums are added in chunk order,
+// so it too is the same for every split, the one-thread loop included.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/geometry.h"
+#include "engine/mtrandom.h"
+#include "engine/tallies.h"
+
+namespace korvex {
+
+inline constexpr std::uint64_t chunksize = 65536;
+
+// Below this many emissions per thread a split costs more than it saves
+// (starting threads, one jump each); such a dataset runs on one thread.
+inline constexpr std::uint64_t minshare = 16 * chunksize;
+
+// The path sum of a loop that runs from emission 0: close() at every chunk
+// boundary, finish() at the end. Between the two, t.pathsum holds only the
+// open chunk's sum.
+struct ChunkedPath {
+    double done = 0;  // the closed chunks' sums, added in order
+    void close(RunTallies& t) {
+        done += t.pathsum;
+        t.pathsum = 0;
+    }
+    void finish(RunTallies& t) {
+        t.pathsum = done + t.pathsum;
+        done = 0;
+    }
+};
+
+// Emissions [first, first + count) of a dataset.
+struct Range {
+    std::uint64_t first = 0;
+    std::uint64_t count = 0;
+    std::uint64_t end() const { return first + count; }
+};
+
+// The emissions a count asks for: none for 0, otherwise at least one, a
+// fractional count rounded up (the loop compares after each emission). The
+// count is at most 2^53.
+std::uint64_t emissioncount(double emissions);
+
+// The partition: share index of whole, cut in proportion to weights (the
+// thread counts of the processes, or 1 per thread). Shares are contiguous, in
+// index order, and cut on chunk boundaries; whole.first is on one.
+Range share(Range whole, const std::vector<int>& weights, int index);
+
+// What a split part of a dataset returns: every count (pathsum left 0), and
+// the path sum of each chunk the range touches, in order.
+struct SpanResult {
+    RunTallies counts;
+    std::vector<double> chunksums;
+    bool stopped = false;
+};
+
+// Adds part to total: the counts, and the chunk sums one by one in order
+// onto total.pathsum. Parts must be added in the order of their ranges.
+void addspan(RunTallies& total, const SpanResult& part);
+
+// Called on the calling thread every few milliseconds while the workers run,
+// with the range's counts so far (emitted and hits); true stops every worker
+// after its current block.
+using SpanWatch = std::function<bool(const RunTallies& sofar)>;
+
+// How the workers of a span share it out, in chunks: a worker takes its share
+// grain chunks at a time, so that another can take half of what is left;
+// halving a share costs a jump (a few milliseconds), so a share with fewer
+// than stealmin chunks left is left to its owner.
+struct SpanTuning {
+    std::uint64_t grain = 4;
+    std::uint64_t stealmin = 32;
+};
+
+// Runs the emissions of range on up to threads workers; gen stands at
+// emission range.first (it is copied, not moved). The flags must be
+// consistent. Threads start on equal shares; one that runs out takes half of
+// the largest share left.
+SpanResult runspan(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
+                   const MTRandomState& gen, Range range, int threads, const SpanWatch& watch,
+                   SpanTuning tuning = {});
+
+// The other processes of a run spread over several (MPI), as the first
+// process and every other one sees them. Every process runs its share of
+// each round on its own threads; the first one alone reads and reports.
+class Partners {
+public:
+    virtual ~Partners() = default;
+    virtual int rank() const = 0;  // 0 for the first process
+    // The thread count of every process, by rank: the weights of the split.
+    virtual const std::vector<int>& weights() const = 0;
+    // On the first process, before a dataset is split: the others join it
+    // with the same parameters, flags and generator.
+    virtual void begin(const RunParameters& prm, const GeometryFlags& flags,
+                       const MTRandomState& gen) = 0;
+    // At the end of every round, on every process: this process's part in,
+    // and t grown by every process's part (the chunk sums in chunk order).
+    // True when any process stopped.
+    virtual bool combine(const SpanResult& mine, RunTallies& t) = 0;
+};
+
+// The emissions of a dataset in rounds: of each round this process runs its
+// share (share by partners' weights, or all of it without partners) on its
+// threads, and the parts of all processes are added to t. Leaves gen where
+// the one-thread loop leaves it. watch is this process's watch, given the
+// counts of the current round's part so far. True when stopped.
+bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
+                 MTRandomState& gen, RunTallies& t, int threads, Partners* partners,
+                 const SpanWatch& watch);
+
+// Draws per emission of the dataset (2 to 5).
+int drawsper(const RunParameters& prm, const GeometryFlags& flags);
+
+// std::thread::hardware_concurrency(), at least 1.
+int allcores();
+
+}  // namespace korvex
