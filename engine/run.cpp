@@ -7,6 +7,7 @@
 
 #include "engine/emissionloop.h"
 #include "engine/kinds.h"
+#include "engine/lengths.h"
 #include "engine/split.h"
 
 namespace korvex {
@@ -14,6 +15,7 @@ namespace korvex {
 DatasetProblem checkdataset(const GeometryFlags& flags, const RunParameters& prm) {
     if (!consistentkinds(flags)) return DatasetProblem::inconsistentflags;
     if (prm.emissions > maxemissions) return DatasetProblem::toomanyemissions;
+    if (checklengths(flags, prm).name) return DatasetProblem::lengthoutofrange;
     return DatasetProblem::none;
 }
 

@@ -38,6 +38,7 @@ enum class DatasetProblem {
     none,
     inconsistentflags,  // not exactly one source kind and one detector kind
     toomanyemissions,   // above maxemissions
+    lengthoutofrange,   // a length outside the range checklengths allows
 };
 
 DatasetProblem checkdataset(const GeometryFlags& flags, const RunParameters& prm);

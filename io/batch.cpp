@@ -33,6 +33,8 @@ bool DataFile::open(const std::string& path) {
     error_.clear();
     pos_ = size_ = 0;
     ended_ = stopped_ = false;
+    firstline_ = true;
+    aftercr_ = false;
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) {
         fail(errno);
@@ -88,7 +90,15 @@ int DataFile::get() {
     return static_cast<unsigned char>(buffer_[pos_++]);
 }
 
-bool DataFile::atend() { return pos_ == size_ && !fill(); }
+bool DataFile::atend() {
+    if (pos_ == size_ && !fill()) return true;
+    if (aftercr_ && buffer_[pos_] == '\n') {  // the rest of a CR LF is no further line
+        aftercr_ = false;
+        ++pos_;
+        return pos_ == size_ && !fill();
+    }
+    return false;
+}
 
 bool DataFile::readline(std::string& line) {
     line.clear();
@@ -96,10 +106,22 @@ bool DataFile::readline(std::string& line) {
     for (;;) {
         const int ch = get();
         // The end of the file ends a last line without a line end.
-        if (ch < 0) return !failed() && !stopped_;
-        if (ch == '\n') return true;
+        if (ch < 0) {
+            if (failed() || stopped_) return false;
+            break;
+        }
+        // The LF of a CR LF is skipped by the next atend() rather than read
+        // here, so that a line ended by a lone CR is delivered without
+        // waiting for a further byte.
+        aftercr_ = ch == '\r';
+        if (ch == '\n' || ch == '\r') break;
         line += static_cast<char>(ch);
     }
+    if (firstline_) {
+        firstline_ = false;
+        if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+    }
+    return true;
 }
 
 std::string prepareline(const std::string& line) {

@@ -35,8 +35,9 @@ public:
     // True when no further character can be read (also after a read error
     // or a stop).
     bool atend();
-    // The next line without its line end; false at the end of the file, on
-    // a read error or a stop.
+    // The next line without its line end (LF, CR LF or a lone CR); false at
+    // the end of the file, on a read error or a stop. A UTF-8 byte-order mark
+    // at the start of the file is skipped.
     bool readline(std::string& line);
 
     bool failed() const { return !error_.empty(); }
@@ -49,6 +50,8 @@ private:
     int get();    // the next byte, or -1 where fill() fails
 
     int fd_ = -1;
+    bool firstline_ = true;
+    bool aftercr_ = false;  // the last line ended in CR: a LF next belongs to it
     std::string path_;
     std::string error_;
     std::function<bool()> stop_;

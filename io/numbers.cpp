@@ -1,10 +1,14 @@
 #include "io/numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <system_error>
+
+#include "engine/geometry.h"
 
 namespace korvex {
 
@@ -39,6 +43,10 @@ std::optional<double> parsenumber(std::string_view text) {
 
     std::string_view expdigits;
     bool expnegative = false;
+    // A mantissa without a digit (".", "-.", "E5") is not a number: read as 0
+    // it would turn a typing slip into a zero length without a word.
+    if (intdigits.empty() && fracdigits.empty()) return std::nullopt;
+
     if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
@@ -52,8 +60,9 @@ std::optional<double> parsenumber(std::string_view text) {
     }
     if (i != text.size()) return std::nullopt;  // anything left over, trailing blanks too
 
-    // A normalised text that std::from_chars reads the same way: the empty
-    // mantissa becomes 0, the sign goes in front, the exponent keeps its sign.
+    // A normalised text that std::from_chars reads the same way: an empty
+    // integer part becomes 0, the sign goes in front, the exponent keeps its
+    // sign.
     std::string normal;
     normal.reserve(text.size() + 2);
     if (negative) normal += '-';
@@ -183,14 +192,17 @@ std::string fixeddigits(const Decimal& d, int decimals) {
 
 }  // namespace
 
-std::string generalformat(long double value, int digits, int expwidth) {
-    if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
-    const Decimal d = roundsignificant(todecimal(value), digits);
+namespace {
+
+// A rounded decimal written in the general format's layout: fixed notation
+// when -3 <= E <= fixedup, otherwise scientific with the exponent padded to
+// expwidth digits.
+std::string layout(const Decimal& d, bool negative, int fixedup, int expwidth) {
     if (d.digits.empty()) return "0";
-    const std::string sign = value < 0 ? "-" : "";
+    const std::string sign = negative ? "-" : "";
     const int e = d.exponent;
     const int count = static_cast<int>(d.digits.size());
-    if (e >= -3 && e <= digits) {
+    if (e >= -3 && e <= fixedup) {
         const int decimals = count > e ? count - e : 0;
         return sign + fixeddigits(d, decimals);
     }
@@ -200,6 +212,66 @@ std::string generalformat(long double value, int digits, int expwidth) {
     if (e - 1 < 0) out += '-';
     out += padded(std::abs(e - 1), expwidth);
     return out;
+}
+
+// The shortest decimal that reads back as this double (at most 17 digits).
+Decimal shortest(double value) {
+    Decimal d;
+    if (value == 0) return d;
+    char buf[64];
+    const auto res =
+        std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific);
+    const std::string_view s(buf, static_cast<std::size_t>(res.ptr - buf));
+    const std::size_t epos = s.find('e');
+    d.digits += s[0];
+    if (epos > 1) d.digits += s.substr(2, epos - 2);
+    int e10 = 0;
+    std::from_chars(s.data() + epos + 2, s.data() + s.size(), e10);
+    d.exponent = (s[epos + 1] == '-' ? -e10 : e10) + 1;
+    while (!d.digits.empty() && d.digits.back() == '0') d.digits.pop_back();
+    return d;
+}
+
+}  // namespace
+
+std::string generalformat(long double value, int digits, int expwidth) {
+    if (!std::isfinite(value)) return std::isnan(value) ? "NAN" : (value > 0 ? "INF" : "-INF");
+    return layout(roundsignificant(todecimal(value), digits), value < 0, digits, expwidth);
+}
+
+std::string echoformat(double value) {
+    if (!std::isfinite(value)) return plainformat(value);
+    // Whatever 15 digits show exactly is written as the plain format writes
+    // it; only a value that needs 16 or 17 digits to read back gets them.
+    Decimal d = roundsignificant(todecimal(value), 15);
+    const Decimal exact = shortest(value);
+    if (exact.digits.size() > 15) d = exact;
+    return layout(d, value < 0, 15, 0);
+}
+
+std::string echoangle(double radians) {
+    if (!std::isfinite(radians)) return plainformat(radians);
+    // The degrees are recomputed in extended precision, so a text that reads
+    // back through degtorad to these radians exists within a few units of
+    // the last place; the shortest one found is written.
+    const long double degrees = static_cast<long double>(radians) * 180.0L / pil;
+    for (int digits = 15; digits <= 17; ++digits) {
+        const std::string text =
+            layout(roundsignificant(todecimal(degrees), digits), degrees < 0, 15, 0);
+        const std::optional<double> back = parsenumber(text);
+        if (back && degtorad(*back) == radians) return text;
+    }
+    const double nearest = static_cast<double>(
+        std::clamp(degrees, -static_cast<long double>(std::numeric_limits<double>::max()),
+                   static_cast<long double>(std::numeric_limits<double>::max())));
+    double below = nearest, above = nearest;
+    for (int step = 0; step < 8; ++step) {
+        if (degtorad(below) == radians) return echoformat(below);
+        if (degtorad(above) == radians) return echoformat(above);
+        below = std::nextafter(below, -std::numeric_limits<double>::infinity());
+        above = std::nextafter(above, std::numeric_limits<double>::infinity());
+    }
+    return echoformat(nearest);  // not reached for radians that degtorad made
 }
 
 std::string plainformat(long double value) { return generalformat(value, 15, 0); }

@@ -11,10 +11,10 @@
 namespace korvex {
 
 // The system's number syntax: leading blanks (spaces only), an optional sign,
-// a mantissa of digits with an optional period (either run may be empty; an
-// empty mantissa reads as 0), an optional exponent (E or e, optional sign, at
-// least one digit), then the end. nullopt when the text is not a number or
-// its value lies beyond the range of a double.
+// a mantissa of digits with an optional period (either run may be empty, but
+// not both: "." and "E5" are not numbers), an optional exponent (E or e,
+// optional sign, at least one digit), then the end. nullopt when the text is
+// not a number or its value lies beyond the range of a double.
 std::optional<double> parsenumber(std::string_view text);
 
 // General format: p significant digits; fixed notation when the decimal
@@ -36,5 +36,14 @@ std::string timeformat(long double value);      // 4 digits, exponent width 2
 std::string fixed7(long double value);          // exactly 7 decimals
 std::string grouped(long double value);         // whole number, commas in threes
 std::string expformat(long double value);       // compact exponent form: "1.0E+7"
+
+// An input echoed in the report: the plain format, except that a value 15
+// significant digits cannot give back exactly is written with the 16 or 17
+// it needs, so that reading the text gives the same double.
+std::string echoformat(double value);
+
+// An angle held in radians, echoed in degrees: the shortest text (15 digits
+// or more) that reads back, through degtorad, as the same radians. Never INF.
+std::string echoangle(double radians);
 
 }  // namespace korvex

@@ -23,27 +23,27 @@ std::string sourceline(const RunParameters& prm, const GeometryFlags& f) {
     if (f.ptsrc) return "Point source";
     std::string line;
     if (f.cylsrc) {
-        line = "Circular face source, r1 = " + plainformat(prm.r1);
+        line = "Circular face source, r1 = " + echoformat(prm.r1);
     } else if (f.cubsrc) {
-        line = "Rectangular face source, a1 = " + plainformat(prm.a1) +
-               ", b1 = " + plainformat(prm.b1);
+        line =
+            "Rectangular face source, a1 = " + echoformat(prm.a1) + ", b1 = " + echoformat(prm.b1);
     }
-    return line + crlf + "Source thickness, t1 = " + plainformat(prm.t1);
+    return line + crlf + "Source thickness, t1 = " + echoformat(prm.t1);
 }
 
 std::string detectorline(const RunParameters& prm, DetectorKind kind) {
     switch (kind) {
         case DetectorKind::discwindow:
-            return "Plane disc detector, radius r2 = " + plainformat(prm.r2);
+            return "Plane disc detector, radius r2 = " + echoformat(prm.r2);
         case DetectorKind::rectwindow:
-            return "Plane rectangular detector, length a2 = " + plainformat(prm.a2) +
-                   ", length b2 = " + plainformat(prm.b2);
+            return "Plane rectangular detector, length a2 = " + echoformat(prm.a2) +
+                   ", length b2 = " + echoformat(prm.b2);
         case DetectorKind::cylinder:
-            return "Cylindrical detector, radius r2 = " + plainformat(prm.r2);
+            return "Cylindrical detector, radius r2 = " + echoformat(prm.r2);
         case DetectorKind::cuboid:
-            return "Cuboid detector, length a2 = " + plainformat(prm.a2) +
-                   ", length b2 = " + plainformat(prm.b2);
-        case DetectorKind::sphere: return "Spherical detector, r2 = " + plainformat(prm.r2);
+            return "Cuboid detector, length a2 = " + echoformat(prm.a2) +
+                   ", length b2 = " + echoformat(prm.b2);
+        case DetectorKind::sphere: return "Spherical detector, r2 = " + echoformat(prm.r2);
     }
     return {};
 }
@@ -63,7 +63,7 @@ std::string headingline(const RunTallies& t, DetectorKind kind, bool aborted) {
 }
 
 std::string hitsline(const RunTallies& t, DetectorKind kind, const std::string& kindword) {
-    const std::string hits = plainformat(t.hits);
+    const std::string hits = echoformat(t.hits);
     switch (kind) {
         case DetectorKind::discwindow:
         case DetectorKind::rectwindow:
@@ -109,19 +109,19 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     line[1] = sourceline(prm, f);
     line[2] = f.twopisrc ? "2 pi source" : "4 pi source";
     line[3] = detectorline(prm, kind);
-    if (kind == DetectorKind::cylinder) line[4] = "Cylinder thickness t2 = " + plainformat(prm.t2);
-    if (kind == DetectorKind::cuboid) line[4] = "Thickness of detector t2 = " + plainformat(prm.t2);
+    if (kind == DetectorKind::cylinder) line[4] = "Cylinder thickness t2 = " + echoformat(prm.t2);
+    if (kind == DetectorKind::cuboid) line[4] = "Thickness of detector t2 = " + echoformat(prm.t2);
     if (f.cylsrc && (f.cyldet || f.sphdet)) {
-        line[5] = "Axis separation, d = " + plainformat(prm.d);
+        line[5] = "Axis separation, d = " + echoformat(prm.d);
     } else {
-        line[5] = "Axis separation, a3 = " + plainformat(prm.a3) + ", b3 = " + plainformat(prm.b3);
+        line[5] = "Axis separation, a3 = " + echoformat(prm.a3) + ", b3 = " + echoformat(prm.b3);
     }
-    line[6] = "Source-detector vertical separation, c = " + plainformat(prm.c);
+    line[6] = "Source-detector vertical separation, c = " + echoformat(prm.c);
     if (f.rotated) {
         line[7] = "Rotation angles (degrees):" + crlf +
-                  " ccw around original source x axis = " + plainformat(radtodeg(prm.rotx)) + crlf +
-                  " ccw around intermediate y axis = " + plainformat(radtodeg(prm.roty)) + crlf +
-                  " ccw around final z axis = " + plainformat(radtodeg(prm.rotz));
+                  " ccw around original source x axis = " + echoangle(prm.rotx) + crlf +
+                  " ccw around intermediate y axis = " + echoangle(prm.roty) + crlf +
+                  " ccw around final z axis = " + echoangle(prm.rotz);
     } else if (!f.ptsrc) {
         line[7] = "Source not rotated";
     }
@@ -147,7 +147,7 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     if (hits > 0) meanpatherror = confidence * hitsigma * t.meanpath / hits;
 
     line[8] = headingline(t, kind, ctx.aborted);
-    const std::string emittedtext = plainformat(t.emitted) + " (" + expformat(t.emitted) + ")";
+    const std::string emittedtext = echoformat(t.emitted) + " (" + expformat(t.emitted) + ")";
     line[9] = f.twopisrc ? "Emissions from source front face = " + emittedtext
                          : "Emissions from source = " + emittedtext;
     line[10] = hitsline(t, kind, kindword);
@@ -161,27 +161,27 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     }
 
     if (kind == DetectorKind::cuboid && !t.sourceinside) {
-        line[12] = " Hits on the top face:  " + plainformat(t.topfacehits) + crlf +
-                   " Hits on the bottom face:  " + plainformat(t.bottomfacehits);
-        line[13] = " Hits on the face in the Xd = +" + plainformat(prm.a2 / 2) +
-                   " plane: " + plainformat(t.xplusfacehits) + crlf +
-                   " Hits on the face in the Xd = " + plainformat(-prm.a2 / 2) +
-                   " plane: " + plainformat(t.xminusfacehits);
-        line[14] = " Hits on the face in the Yd = +" + plainformat(prm.b2 / 2) +
-                   " plane: " + plainformat(t.yplusfacehits) + crlf +
-                   " Hits on the face in the Yd = " + plainformat(-prm.b2 / 2) +
-                   " plane: " + plainformat(t.yminusfacehits);
+        line[12] = " Hits on the top face:  " + echoformat(t.topfacehits) + crlf +
+                   " Hits on the bottom face:  " + echoformat(t.bottomfacehits);
+        line[13] = " Hits on the face in the Xd = +" + echoformat(prm.a2 / 2) +
+                   " plane: " + echoformat(t.xplusfacehits) + crlf +
+                   " Hits on the face in the Xd = " + echoformat(-prm.a2 / 2) +
+                   " plane: " + echoformat(t.xminusfacehits);
+        line[14] = " Hits on the face in the Yd = +" + echoformat(prm.b2 / 2) +
+                   " plane: " + echoformat(t.yplusfacehits) + crlf +
+                   " Hits on the face in the Yd = " + echoformat(-prm.b2 / 2) +
+                   " plane: " + echoformat(t.yminusfacehits);
     }
     if (kind == DetectorKind::cylinder) {
         if (t.sourceinside) {
             line[12] = "Invalid geometry. Wall hits not given";
         } else {
             line[12] = "Number of hits on cylinder walls (including ends) = " +
-                       plainformat(t.sidehits + t.tophits + t.bottomhits);
-            line[13] = "This was made up of: " + crlf + plainformat(t.sidehits) +
+                       echoformat(t.sidehits + t.tophits + t.bottomhits);
+            line[13] = "This was made up of: " + crlf + echoformat(t.sidehits) +
                        " hits on the cylinder sides,";
-            line[14] = plainformat(t.tophits) + " hits on top end of cylinder, and " + crlf +
-                       plainformat(t.bottomhits) + " hits on the bottom end.";
+            line[14] = echoformat(t.tophits) + " hits on top end of cylinder, and " + crlf +
+                       echoformat(t.bottomhits) + " hits on the bottom end.";
         }
     }
     if (!iswindow(kind)) line[15] = meanpathline(t, kind, meanpatherror);

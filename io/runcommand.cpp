@@ -1,6 +1,5 @@
 #include "io/runcommand.h"
 
-#include <cmath>
 #include <exception>
 #include <filesystem>
 #include <string>
@@ -26,9 +25,6 @@ std::string toomanytext() {
     return "the number of emissions is above " +
            std::to_string(static_cast<std::uint64_t>(maxemissions));
 }
-
-const char* const overflowreason = "the dimensions are too large: the path lengths overflow";
-const char* const overflowtext = "Dimensions too large: the path lengths overflow";
 
 // One run command: the datasets of a batch run or the one of a screen run.
 class Command {
@@ -154,16 +150,6 @@ private:
             aborted_ = true;
             batch_.moredata = false;
         }
-        // Unchecked dimensions near the top of the double range overflow the
-        // path lengths; a report would print them as INF or NAN.
-        if (!std::isfinite(outcome.tallies.pathsum) || !std::isfinite(outcome.tallies.meanpath)) {
-            if (!batchrun_) {
-                host_.message(MessageKind::plain, overflowtext);
-                return aborted_ ? RunOutcome::aborted : RunOutcome::rejected;
-            }
-            return afterabort(deliverproblem(overflowreason));
-        }
-
         const ReportContext ctx{aborted_, batch_.datasetnumber,
                                 timeformat(outcome.tallies.seconds)};
         makereport(state_.report, prm_, flags_, outcome.tallies, ctx);
@@ -177,7 +163,11 @@ private:
     // Why the dataset just read cannot be simulated; empty when it can.
     std::string checkproblem() const {
         if (!batch_.readerror.empty()) return readerrorreason(batch_.readerror);
-        const std::string reason = problemreason(checkdataset(flags_, prm_));
+        const DatasetProblem problem = checkdataset(flags_, prm_);
+        // The one reason that names a value: which length, and its size.
+        if (problem == DatasetProblem::lengthoutofrange)
+            return lengthmessage(checklengths(flags_, prm_));
+        const std::string reason = problemreason(problem);
         if (!reason.empty()) return reason;
         // Every statistic divides by the number of emissions.
         if (prm_.emissions == 0) return "the number of emissions is 0";
@@ -220,6 +210,10 @@ std::string problemreason(DatasetProblem problem) {
         case DatasetProblem::inconsistentflags:
             return "values 1 to 5 must name exactly one source and exactly one detector";
         case DatasetProblem::toomanyemissions: return toomanytext();
+        case DatasetProblem::lengthoutofrange:
+            return "a length is out of range: each must be 0 or of size " +
+                   generalformat(shortestlength, 1, 0) + " to " +
+                   generalformat(longestlength, 1, 0);
         case DatasetProblem::none: break;
     }
     return {};

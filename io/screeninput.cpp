@@ -17,6 +17,12 @@ double checkvalue(const std::string& text, const std::string& caption, bool nega
     return *value;
 }
 
+std::string lengthmessage(const LengthCheck& check) {
+    return std::string("Length out of range: ") + check.name + " = " + echoformat(check.value) +
+           "; a length must be 0 or of size " + generalformat(shortestlength, 1, 0) + " to " +
+           generalformat(longestlength, 1, 0);
+}
+
 namespace {
 
 // Reads the fields in order and stops at the first failure; each step
@@ -109,6 +115,9 @@ bool readall(Reader& in, GeometryFlags& flags, RunParameters& prm) {
     prm.roty = degtorad(degrees);
     if (!in.read(Field::rotx, anysign, degrees)) return false;
     prm.rotx = degtorad(degrees);
+
+    const LengthCheck lengths = checklengths(flags, prm);
+    if (lengths.name) return in.reject(MessageKind::plain, lengthmessage(lengths));
     return true;
 }
 

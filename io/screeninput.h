@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/geometry.h"
+#include "engine/lengths.h"
 #include "io/prompter.h"
 
 namespace korvex {
@@ -25,9 +26,16 @@ public:
 double checkvalue(const std::string& text, const std::string& caption, bool negativeallowed,
                   GeometryFlags& flags, Prompter& prompter);
 
+// Why a length is refused, as one sentence without its full stop:
+// "Length out of range: r2 = 1E-9; a length must be 0 or of size 1E-6 to
+// 1E8". The screen shows it, a batch run writes it into a problem entry.
+std::string lengthmessage(const LengthCheck& check);
+
 // Reads every field the current shapes need, in the fixed order, into prm and
 // the derived flags; the first failure shows one message, sets
-// flags.dataerror and stops. Expects prm cleared and the window flags cleared.
+// flags.dataerror and stops; a length outside the range the run decides
+// reliably is refused once all fields are read. Expects prm cleared and the
+// window flags cleared.
 void getscreeninput(const FieldSource& fields, Prompter& prompter, GeometryFlags& flags,
                     RunParameters& prm);
 

@@ -1,6 +1,6 @@
 # Installs what the build needs on a fresh Debian 12 machine. Sourced by
 # scripts/run and scripts/test; installs only what is missing.
-korvex_packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev xvfb xauth poppler-utils clang-format python3-mpmath python3-matplotlib desktop-file-utils appstream man-db dpkg-dev file lintian libntl-dev libgf2x-dev libopenmpi-dev openmpi-bin"
+korvex_packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev xvfb xauth poppler-utils clang-format python3-mpmath python3-matplotlib desktop-file-utils appstream man-db dpkg-dev file lintian libntl-dev libgf2x-dev libopenmpi-dev openmpi-bin clang libclang-rt-14-dev"
 
 korvex_missing() {
     local missing=""
@@ -28,6 +28,45 @@ korvex_build() {
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
         -DKORVEX_BUILD_TESTS=ON -DKORVEX_BUILD_BENCHMARKS=ON >/dev/null
     cmake --build build
+}
+
+# The whole suite again, built with AddressSanitizer and
+# UndefinedBehaviorSanitizer in build-asan: any report fails the test that
+# caused it. -O1 keeps the sanitized build and its tests quick; the
+# floating-point options stay those of every build.
+korvex_build_asan() {
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DKORVEX_SANITIZE=ON \
+        -DKORVEX_BUILD_BENCHMARKS=OFF >/dev/null
+    cmake --build build-asan
+}
+
+# The libFuzzer targets (clang) in build-fuzz.
+korvex_build_fuzz() {
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DKORVEX_FUZZ=ON >/dev/null
+    cmake --build build-fuzz
+}
+
+# Replays each target's corpus (tests/fuzz/corpus/TARGET), then fuzzes it for
+# $1 seconds. New inputs go to a scratch folder, never into the corpus; a
+# crash stops with the input's path, to be added to the corpus once mended.
+korvex_fuzz() {
+    local seconds=$1 target scratch status=0
+    for target in numbers formats datafile; do
+        scratch=$(mktemp -d)
+        if ! build-fuzz/tests/fuzz/${target}_fuzz -max_total_time="$seconds" -print_final_stats=1 \
+            -artifact_prefix="$scratch/" "$scratch" "tests/fuzz/corpus/$target" >"$scratch/log" 2>&1; then
+            tail -n 40 "$scratch/log" >&2
+            echo "fuzz target $target failed; its input is kept in $scratch" >&2
+            status=1
+            continue
+        fi
+        echo "fuzz $target: $(grep -o 'stat::number_of_executed_units: [0-9]*' "$scratch/log" |
+            grep -o '[0-9]*$') executions in $seconds s, no failure"
+        rm -rf "$scratch"
+    done
+    return $status
 }
 
 # Fails, naming the files, when a C++ file differs from the root .clang-format.

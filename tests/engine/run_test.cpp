@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+
 #include "engine/emissionloop.h"
+#include "engine/lengths.h"
 #include "engine/run.h"
 #include "testhost.h"
 
@@ -127,6 +131,51 @@ TEST(Dataset, RefusesCountsThatCannotFinish) {
     EXPECT_EQ(checkdataset(d.flags, d.prm), DatasetProblem::toomanyemissions);
     d.prm.emissions = 1.0 / 0.0;
     EXPECT_EQ(checkdataset(d.flags, d.prm), DatasetProblem::toomanyemissions);
+}
+
+// Lengths must be 0 or of size 1e-6 to 1e8; only the lengths the shapes use
+// count, and d stands for a3 and b3 where it places the source.
+TEST(Dataset, RefusesLengthsOutsideTheRange) {
+    const double below = std::nextafter(1e-6, 0.0), above = std::nextafter(1e8, 1e9);
+    const struct {
+        bool cuboids;  // rectangle over a cuboid, else point over a disc window
+        double RunParameters::*field;
+        double value;
+        const char* refused;  // nullptr: accepted
+    } cases[] = {
+        {false, &RunParameters::r2, 1e-6, nullptr},  {false, &RunParameters::r2, 1e8, nullptr},
+        {false, &RunParameters::c, -1e8, nullptr},   {false, &RunParameters::c, 0, nullptr},
+        {false, &RunParameters::r2, below, "r2"},    {false, &RunParameters::r2, above, "r2"},
+        {false, &RunParameters::c, -above, "c"},     {false, &RunParameters::c, 1e-300, "c"},
+        {false, &RunParameters::a3, 1e-9, "d"},      {false, &RunParameters::t1, 1e9, "t1"},
+        {false, &RunParameters::a1, 1e300, nullptr},  // a disc has no a1
+        {true, &RunParameters::a2, 1e300, "a2"},     {true, &RunParameters::b1, -1e-7, "b1"},
+        {true, &RunParameters::b3, 2e8, "b3"},       {true, &RunParameters::r2, 1e300, nullptr},
+    };
+    for (const auto& c : cases) {
+        Dataset d(10);
+        if (c.cuboids) {
+            d.flags = GeometryFlags{};
+            d.flags.cylsrc = false;
+            d.flags.cubsrc = true;
+            d.flags.cyldet = false;
+            d.flags.cubdet = true;
+            d.prm.a1 = d.prm.b1 = d.prm.a2 = d.prm.b2 = d.prm.t2 = 1;
+        }
+        d.prm.*c.field = c.value;
+        const LengthCheck check = checklengths(d.flags, d.prm);
+        const std::string what =
+            std::string(c.refused ? c.refused : "-") + " " + std::to_string(c.value);
+        if (!c.refused) {
+            EXPECT_EQ(check.name, nullptr) << what;
+            EXPECT_EQ(checkdataset(d.flags, d.prm), DatasetProblem::none) << what;
+        } else {
+            ASSERT_NE(check.name, nullptr) << what;
+            EXPECT_STREQ(check.name, c.refused);
+            EXPECT_EQ(check.value, c.value);
+            EXPECT_EQ(checkdataset(d.flags, d.prm), DatasetProblem::lengthoutofrange) << what;
+        }
+    }
 }
 
 TEST(Dataset, RunFinishesTheTallies) {

@@ -118,6 +118,40 @@ TEST(ReadDataset, CommentedDatasetsWithCrLfAndBlankLines) {
     EXPECT_FALSE(r.batch.moredata);
 }
 
+// LF, CR LF and a lone CR all end a line, and a UTF-8 byte-order mark at the
+// start of the file is skipped; after the last "*" only the end is left.
+TEST(ReadDataset, LineEndsAndByteOrderMark) {
+    const std::string bom = "\xEF\xBB\xBF";
+    const struct {
+        const char* what;
+        std::string start, end;
+    } cases[] = {
+        {"LF", "", "\n"},       {"CR LF", "", "\r\n"},       {"lone CR", "", "\r"},
+        {"BOM, LF", bom, "\n"}, {"BOM, CR LF", bom, "\r\n"}, {"BOM, lone CR", bom, "\r"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        std::string text = c.start;
+        for (int n = 0; n < 2; ++n) {
+            for (const auto& v : discovercylinder()) text += v + c.end;
+            text += "*" + c.end;
+        }
+        Reader r(dir.write("data.txt", text));
+        for (int n = 0; n < 2; ++n) {
+            r.next();
+            EXPECT_FALSE(r.flags.dataerror) << c.what;
+            EXPECT_EQ(r.batch.readerror, "") << c.what;
+            EXPECT_TRUE(r.flags.cylsrc && r.flags.cyldet) << c.what;
+            EXPECT_EQ(r.prm.r1, 2.5) << c.what;
+            EXPECT_EQ(r.prm.emissions, 1e7) << c.what;
+        }
+        r.next();  // the end: a dataset without values, nothing left over
+        EXPECT_TRUE(r.flags.dataerror) << c.what;
+        EXPECT_EQ(r.batch.readerror, "") << c.what;
+        EXPECT_FALSE(r.batch.moredata) << c.what;
+    }
+}
+
 TEST(ReadDataset, FlagTexts) {
     TempDir dir;
     std::vector<std::string> v = discovercylinder();

@@ -5,6 +5,8 @@
 
 #include <cmath>
 
+#include "engine/geometry.h"
+
 namespace korvex {
 namespace {
 
@@ -16,7 +18,7 @@ TEST(NumberSyntax, AcceptsTheSystemsForms) {
     const Case cases[] = {
         {"12.5", 12.5}, {" 12.5", 12.5}, {"   -3", -3},    {"+4", 4},     {".5", 0.5},
         {"5.", 5},      {"2e3", 2000},   {"1E7", 1e7},     {"1e+2", 100}, {"-1E-9", -1e-9},
-        {".", 0},       {"E5", 0},       {"-.25e1", -2.5}, {"007", 7},    {"0.1", 0.1},
+        {"5.e3", 5000}, {".5E-1", 0.05}, {"-.25e1", -2.5}, {"007", 7},    {"0.1", 0.1},
     };
     for (const Case& c : cases) {
         const auto v = parsenumber(c.text);
@@ -26,9 +28,10 @@ TEST(NumberSyntax, AcceptsTheSystemsForms) {
 }
 
 TEST(NumberSyntax, RejectsEverythingElse) {
-    const char* bad[] = {"",    "   ", "+",   " -",   "12.5 ", "12,5", "1,000",
-                         "1e",  "1e+", "--1", "+-1",  "1.2.3", "abc",  "0x10",
-                         "inf", "nan", "\t1", "1 e5", "1e5.0", "1d5",  "１"};
+    const char* bad[] = {"", "   ", "+", " -", "12.5 ", "12,5", "1,000", "1e", "1e+", "--1", "+-1",
+                         "1.2.3", "abc", "0x10", "inf", "nan", "\t1", "1 e5", "1e5.0", "1d5", "１",
+                         // a mantissa needs a digit
+                         ".", "-.", "+.", " .", "E5", "e5", ".e3", "-E1", ".E+0"};
     for (const char* text : bad) EXPECT_FALSE(parsenumber(text).has_value()) << '"' << text << '"';
 }
 
@@ -103,6 +106,36 @@ TEST(FixedAndGrouped, RoundAndFallBack) {
     EXPECT_EQ(grouped(2.5), "3");
     EXPECT_EQ(grouped(0), "0");
     EXPECT_EQ(grouped(1e15), "1E15");
+}
+
+TEST(EchoFormat, ReadsBackAsTheSameValue) {
+    // The plain format where 15 digits suffice; 16 or 17 digits otherwise.
+    EXPECT_EQ(echoformat(0.1), "0.1");
+    EXPECT_EQ(echoformat(1e7), "10000000");
+    EXPECT_EQ(echoformat(-2.5e-5), "-2.5E-5");
+    EXPECT_EQ(echoformat(-0.0), "0");
+    EXPECT_EQ(echoformat(1.0000000000000002), "1.0000000000000002");
+    EXPECT_EQ(echoformat(9007199254740992.0), "9.007199254740992E15");
+    EXPECT_EQ(echoformat(1.7976931348623157e308), "1.7976931348623157E308");
+    const double values[] = {1.7976931348623157e308,
+                             -2.2250738585072014e-308,
+                             4.9e-324,
+                             0.30000000000000004,
+                             123456789.12345679,
+                             1.0 / 3,
+                             299792458.0,
+                             5e-324 * 3};
+    for (double v : values) {
+        EXPECT_EQ(parsenumber(echoformat(v)), v) << echoformat(v);
+        // Degrees: the echo reads back, through the conversion, as the same radians.
+        const double radians = degtorad(v);
+        const std::string degrees = echoangle(radians);
+        ASSERT_TRUE(parsenumber(degrees).has_value()) << degrees;
+        EXPECT_EQ(degtorad(*parsenumber(degrees)), radians) << degrees;
+    }
+    EXPECT_EQ(echoangle(degtorad(30)), "30");
+    EXPECT_EQ(echoangle(degtorad(-45)), "-45");
+    EXPECT_EQ(echoangle(degtorad(0.1)), "0.1");
 }
 
 TEST(ExpFormat, CompactExponent) {

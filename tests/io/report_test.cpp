@@ -273,6 +273,18 @@ TEST(Report, RotatedPointSourceShowsItsAngles) {
     EXPECT_EQ(r.printlines[7],
               "Rotation angles (degrees):\r\n ccw around original source x axis = 0\r\n"
               " ccw around intermediate y axis = 90\r\n ccw around final z axis = 0");
+
+    // The largest double as an angle and as a length: echoed so that the
+    // reader takes the text back, never as INF.
+    const RunParameters huge{.r2 = 1.7976931348623157e308,
+                             .rotx = degtorad(1.7976931348623157e308),
+                             .rotz = degtorad(-1.7976931348623157e308)};
+    const Report h = build(huge, f, counts(10, 1, 1));
+    EXPECT_EQ(h.printlines[3], "Spherical detector, r2 = 1.7976931348623157E308");
+    EXPECT_EQ(h.printlines[7],
+              "Rotation angles (degrees):\r\n ccw around original source x axis = "
+              "1.7976931348623157E308\r\n ccw around intermediate y axis = 0\r\n ccw around "
+              "final z axis = -1.7976931348623157E308");
 }
 
 TEST(Report, ANewReportReplacesEveryLine) {

@@ -249,18 +249,18 @@ TEST(BatchRun, NothingToReadCreatesNoResultsFile) {
 }
 
 TEST(BatchRun, MalformedDatasetsGetProblemEntries) {
-    std::string data = dataset({{21, "0"}});        // 1: no emissions
-    data += dataset({{3, "true"}});                 // 2: two detectors
-    data += dataset({{23, "x"}, {24, "y"}});        // 3: 24 values
-    data += dataset({}, 21);                        // 4: no 2 pi flag
-    data += dataset({{21, "1E17"}});                // 5: a loop without end
-    data += dataset({{12, "1E200"}, {21, "100"}});  // 6: paths overflow
-    data += "true\nfalse\ntrue\n/ cut short\n";     // 7: the file ends
+    std::string data = dataset({{21, "0"}});      // 1: no emissions
+    data += dataset({{3, "true"}});               // 2: two detectors
+    data += dataset({{23, "x"}, {24, "y"}});      // 3: 24 values
+    data += dataset({}, 21);                      // 4: no 2 pi flag
+    data += dataset({{21, "1E17"}});              // 5: a loop without end
+    data += dataset({{12, "1E9"}, {21, "100"}});  // 6: a length out of range
+    data += "true\nfalse\ntrue\n/ cut short\n";   // 7: the file ends
     Batch b(data);
     const RunResult r = b.run();
     EXPECT_EQ(r.outcome, RunOutcome::completed);
     EXPECT_EQ(r.datasets, 7);
-    EXPECT_EQ(b.host.captions, std::vector<std::string>{"Dataset 6 from file"});
+    EXPECT_TRUE(b.host.captions.empty());  // nothing ran
     EXPECT_EQ(b.messagetexts(), std::vector<std::string>{"Done."});
 
     auto entry = [](int n, const std::string& reason) {
@@ -274,7 +274,9 @@ TEST(BatchRun, MalformedDatasetsGetProblemEntries) {
                   entry(3, reading + "More than 23 values before '*'") +
                   entry(4, reading + "Value 22 (2 pi source, true or false) is missing") +
                   entry(5, "the number of emissions is above 9007199254740992") +
-                  entry(6, "the dimensions are too large: the path lengths overflow") +
+                  entry(6,
+                        "Length out of range: r2 = 1000000000; a length must be 0 or of "
+                        "size 1E-6 to 1E8") +
                   entry(7, reading + "The data file ends after 3 values of a dataset; 22 are "
                                      "needed"));
     for (const char* bad : {"nan", "inf", "NAN", "INF"}) {
@@ -402,12 +404,12 @@ TEST(ScreenRun, RejectedInputRunsNothing) {
          false,
          "Invalid value for number of emissions",
          0},
-        // Path lengths that overflow are not shown as a report.
-        {"overflowing paths",
+        // Lengths outside the range the run decides reliably, once all are read.
+        {"a length out of range",
          {{Field::r1, "1"}, {Field::r2, "1E200"}, {Field::emissions, "100"}},
          true,
-         "Dimensions too large: the path lengths overflow",
-         1},
+         "Length out of range: r2 = 1E200; a length must be 0 or of size 1E-6 to 1E8",
+         0},
     };
     for (const auto& c : cases) {
         ScriptHost host;

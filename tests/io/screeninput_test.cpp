@@ -96,9 +96,11 @@ TEST(CheckValue, MessagesAndSigns) {
     EXPECT_EQ(checkvalue("12,5", "displacement, c", true, flags, s), 0.0);
     EXPECT_TRUE(flags.dataerror);
     EXPECT_EQ(checkvalue("1e999", "displacement, c", true, flags, s), 0.0);
-    const std::vector<std::string> want = {"warning: Invalid data in source thickness, t1",
-                                           "warning: Invalid data in displacement, c",
-                                           "warning: Invalid data in displacement, c"};
+    EXPECT_EQ(checkvalue(".", "detector radius, r2", false, flags, s), 0.0);  // no digit
+    EXPECT_TRUE(flags.dataerror);
+    const std::vector<std::string> want = {
+        "warning: Invalid data in source thickness, t1", "warning: Invalid data in displacement, c",
+        "warning: Invalid data in displacement, c", "warning: Invalid data in detector radius, r2"};
     EXPECT_EQ(s.shown, want);
 }
 

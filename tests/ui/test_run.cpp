@@ -97,6 +97,11 @@ void RunTest::rejectedInput_data() {
         f.Inputbox_a3->setText("0");
         f.inputbox_b3->setText("0");
     }) << plain << "Detector face dimensions cannot be zero";
+    QTest::newRow("no digit") << Setup([](TForm1& f) { f.Inputbox_r1->setText("."); }) << warning
+                              << "Invalid data in source radius, r1";
+    QTest::newRow("length out of range")
+        << Setup([](TForm1& f) { f.Inputbox_r2->setText("1E9"); }) << plain
+        << "Length out of range: r2 = 1000000000; a length must be 0 or of size 1E-6 to 1E8";
     QTest::newRow("count below 1") << Setup([](TForm1& f) { f.inputbox_endcount->setText("0.5"); })
                                    << plain << "Invalid value for number of emissions";
     QTest::newRow("empty angle") << Setup([](TForm1& f) { f.Inputbox_rot_y2->clear(); }) << warning
