@@ -31,6 +31,7 @@
 #ifdef KORVEX_MPI
 #include "app/mpipartners.h"
 #endif
+#include "io/commandline.h"
 #include "io/numbers.h"
 #include "io/report.h"
 #include "io/resultsfile.h"
@@ -106,12 +107,11 @@ struct Options {
     std::string resultsfile;
 };
 
-std::optional<std::uint32_t> parseseed(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
-    if (value < 1 || value > 4294967294u) return std::nullopt;
-    return static_cast<std::uint32_t>(value);
+// More threads than any machine has cores is surely a slip of the keyboard.
+constexpr std::uint64_t maxthreads = 65536;
+
+korvex::CommandLine scan(int argc, const char* const* argv) {
+    return korvex::scancommandline(argc, argv, {"--seed", "--threads"}, {"--quiet"});
 }
 
 int usageerror(const std::string& what) {
@@ -215,71 +215,63 @@ private:
     long steps_ = 0;
 };
 
+// Fills options from the command line: nothing when the run is to go on,
+// otherwise the exit status, after the help, version or usage error.
+std::optional<int> readcommandline(const korvex::CommandLine& line, Options& options) {
+    if (line.help) {
+        std::cout << usage << "\n" << helptext;
+        return 0;
+    }
+    if (line.version) {
+        std::cout << program << " " << KORVEX_VERSION << "\n";
+        return 0;
+    }
+    if (!line.error.empty()) return usageerror(line.error);
+    options.quiet = line.switches.contains("--quiet");
+    if (const auto seed = line.values.find("--seed"); seed != line.values.end()) {
+        const auto value = korvex::parsewhole(seed->second, 1, 4294967294u);
+        if (!value) {
+            return usageerror("--seed takes a whole number from 1 to 4294967294, not '" +
+                              seed->second + "'");
+        }
+        options.seed = static_cast<std::uint32_t>(*value);
+    }
+    if (const auto threads = line.values.find("--threads"); threads != line.values.end()) {
+        const auto value = korvex::parsewhole(threads->second, 1, maxthreads);
+        if (!value) {
+            return usageerror("--threads takes a whole number from 1 to " +
+                              std::to_string(maxthreads) + ", not '" + threads->second + "'");
+        }
+        options.threads = static_cast<int>(*value);
+    }
+    if (line.files.size() > 2) return usageerror("too many arguments");
+    if (line.files.size() < 2) return usageerror("DATAFILE and RESULTSFILE are needed");
+    options.datafile = line.files[0];
+    options.resultsfile = line.files[1];
+    return std::nullopt;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    Options options;
 #ifdef KORVEX_MPI
-    // korvex-batch-mpi: every rank but 0 only runs shares of rank 0's datasets.
+    // korvex-batch-mpi: every rank but 0 only runs shares of rank 0's datasets,
+    // with the thread count of its own command line.
     korvex::MpiPartners mpi(argc, argv);
-    if (mpi.rank() != 0) return mpi.serve(korvex::threadsoption(argc, argv));
+    const korvex::CommandLine line = scan(argc, argv);
+    if (mpi.rank() != 0) {
+        const auto threads = line.values.find("--threads");
+        const auto value = threads == line.values.end()
+                               ? std::nullopt
+                               : korvex::parsewhole(threads->second, 1, maxthreads);
+        return mpi.serve(value ? static_cast<int>(*value) : korvex::allcores());
+    }
+#else
+    const korvex::CommandLine line = scan(argc, argv);
 #endif
     setsignals();
-
-    Options options;
-    std::string positional[2];
-    int count = 0;
-    bool optionsdone = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (!optionsdone && arg == "--help") {
-            std::cout << usage << "\n" << helptext;
-            return 0;
-        }
-        if (!optionsdone && arg == "--version") {
-            std::cout << program << " " << KORVEX_VERSION << "\n";
-            return 0;
-        }
-        if (!optionsdone && arg == "--") {
-            optionsdone = true;
-        } else if (!optionsdone && arg == "--quiet") {
-            options.quiet = true;
-        } else if (!optionsdone && (arg == "--seed" || arg.starts_with("--seed="))) {
-            std::string_view value;
-            if (arg == "--seed") {
-                if (i + 1 >= argc) return usageerror("--seed needs a value");
-                value = argv[++i];
-            } else {
-                value = arg.substr(7);
-            }
-            options.seed = parseseed(value);
-            if (!options.seed) {
-                return usageerror("--seed takes a whole number from 1 to 4294967294, not '" +
-                                  std::string(value) + "'");
-            }
-        } else if (!optionsdone && (arg == "--threads" || arg.starts_with("--threads="))) {
-            std::string_view value;
-            if (arg == "--threads") {
-                if (i + 1 >= argc) return usageerror("--threads needs a value");
-                value = argv[++i];
-            } else {
-                value = arg.substr(10);
-            }
-            const auto [ptr, ec] =
-                std::from_chars(value.data(), value.data() + value.size(), options.threads);
-            if (ec != std::errc() || ptr != value.data() + value.size() || options.threads < 1) {
-                return usageerror("--threads takes a whole number from 1 up, not '" +
-                                  std::string(value) + "'");
-            }
-        } else if (!optionsdone && arg.size() > 1 && arg[0] == '-') {
-            return usageerror("unknown option '" + std::string(arg) + "'");
-        } else {
-            if (count == 2) return usageerror("too many arguments");
-            positional[count++] = std::string(arg);
-        }
-    }
-    if (count != 2) return usageerror("DATAFILE and RESULTSFILE are needed");
-    options.datafile = positional[0];
-    options.resultsfile = positional[1];
+    if (const auto status = readcommandline(line, options)) return *status;
 
     std::error_code ec;
     if (!std::filesystem::exists(options.datafile, ec)) {

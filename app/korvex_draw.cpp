@@ -27,6 +27,7 @@
 #include "engine/kinds.h"
 #include "engine/run.h"
 #include "io/batch.h"
+#include "io/commandline.h"
 #include "io/numbers.h"
 #include "io/runcommand.h"
 #include "ui/geometrypicture.h"
@@ -62,22 +63,14 @@ struct Options {
     std::string outdir;
 };
 
-std::optional<int> parsewhole(std::string_view text, int least, int most) {
-    int value = 0;
-    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || ptr != text.data() + text.size()) return std::nullopt;
-    if (value < least || value > most) return std::nullopt;
-    return value;
-}
-
 bool parsesize(std::string_view text, Options& o) {
     const std::size_t x = text.find('x');
     if (x == std::string_view::npos) return false;
-    const auto w = parsewhole(text.substr(0, x), 16, 20000);
-    const auto h = parsewhole(text.substr(x + 1), 16, 20000);
+    const auto w = korvex::parsewhole(text.substr(0, x), 16, 20000);
+    const auto h = korvex::parsewhole(text.substr(x + 1), 16, 20000);
     if (!w || !h) return false;
-    o.width = *w;
-    o.height = *h;
+    o.width = static_cast<int>(*w);
+    o.height = static_cast<int>(*h);
     return true;
 }
 
@@ -199,60 +192,39 @@ int drawall(const Options& o) {
 
 int main(int argc, char** argv) {
     Options options;
-    std::string positional[2];
-    int count = 0;
-    bool optionsdone = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (!optionsdone && arg == "--help") {
-            std::cout << usage << "\n" << helptext;
-            return 0;
-        }
-        if (!optionsdone && arg == "--version") {
-            std::cout << "korvex-draw " << KORVEX_VERSION << "\n";
-            return 0;
-        }
-        if (!optionsdone && arg == "--") {
-            optionsdone = true;
-            continue;
-        }
-        if (!optionsdone && arg.starts_with("--")) {
-            // --name value or --name=value.
-            const std::size_t eq = arg.find('=');
-            const std::string_view key = arg.substr(0, eq);
-            std::string_view value;
-            if (key != "--rays" && key != "--size" && key != "--view")
-                return usageerror("unknown option '" + std::string(arg) + "'");
-            if (eq != std::string_view::npos) {
-                value = arg.substr(eq + 1);
-            } else {
-                if (i + 1 >= argc) return usageerror(std::string(key) + " needs a value");
-                value = argv[++i];
-            }
-            if (key == "--rays") {
-                const auto rays = parsewhole(value, 0, 100000);
-                if (!rays)
-                    return usageerror("--rays takes a whole number from 0 to 100000, not '" +
-                                      std::string(value) + "'");
-                options.rays = *rays;
-            } else if (key == "--size" && !parsesize(value, options)) {
-                return usageerror("--size takes WxH, each from 16 to 20000 pixels, not '" +
-                                  std::string(value) + "'");
-            } else if (key == "--view" && !parseview(value, options)) {
-                return usageerror(
-                    "--view takes AZ,EL in degrees, the elevation from -90 to 90, not '" +
-                    std::string(value) + "'");
-            }
-            continue;
-        }
-        if (!optionsdone && arg.size() > 1 && arg[0] == '-')
-            return usageerror("unknown option '" + std::string(arg) + "'");
-        if (count == 2) return usageerror("too many arguments");
-        positional[count++] = std::string(arg);
+    const korvex::CommandLine line =
+        korvex::scancommandline(argc, argv, {"--rays", "--size", "--view"}, {});
+    if (line.help) {
+        std::cout << usage << "\n" << helptext;
+        return 0;
     }
-    if (count != 2) return usageerror("DATAFILE and OUTDIR are needed");
-    options.datafile = positional[0];
-    options.outdir = positional[1];
+    if (line.version) {
+        std::cout << "korvex-draw " << KORVEX_VERSION << "\n";
+        return 0;
+    }
+    if (!line.error.empty()) return usageerror(line.error);
+    if (const auto rays = line.values.find("--rays"); rays != line.values.end()) {
+        const auto value = korvex::parsewhole(rays->second, 0, 100000);
+        if (!value) {
+            return usageerror("--rays takes a whole number from 0 to 100000, not '" + rays->second +
+                              "'");
+        }
+        options.rays = static_cast<int>(*value);
+    }
+    if (const auto size = line.values.find("--size");
+        size != line.values.end() && !parsesize(size->second, options)) {
+        return usageerror("--size takes WxH, each from 16 to 20000 pixels, not '" + size->second +
+                          "'");
+    }
+    if (const auto view = line.values.find("--view");
+        view != line.values.end() && !parseview(view->second, options)) {
+        return usageerror("--view takes AZ,EL in degrees, the elevation from -90 to 90, not '" +
+                          view->second + "'");
+    }
+    if (line.files.size() > 2) return usageerror("too many arguments");
+    if (line.files.size() < 2) return usageerror("DATAFILE and OUTDIR are needed");
+    options.datafile = line.files[0];
+    options.outdir = line.files[1];
 
     std::error_code ec;
     if (!std::filesystem::exists(options.datafile, ec)) {

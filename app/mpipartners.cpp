@@ -157,24 +157,4 @@ bool MpiPartners::combine(const SpanResult& mine, RunTallies& t) {
     return all[12] > 0;
 }
 
-int threadsoption(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (arg == "--") break;
-        std::string_view value;
-        if (arg == "--threads" && i + 1 < argc) {
-            value = argv[i + 1];
-        } else if (arg.starts_with("--threads=")) {
-            value = arg.substr(10);
-        } else {
-            continue;
-        }
-        int n = 0;
-        const auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-        if (ec == std::errc() && ptr == value.data() + value.size() && n >= 1) return n;
-        break;
-    }
-    return allcores();
-}
-
 }  // namespace korvex

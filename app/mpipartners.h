@@ -45,8 +45,4 @@ private:
     std::vector<int> weights_;
 };
 
-// The value of a --threads option in argv (as korvex-batch reads it), or all
-// cores; the other ranks take their thread count from their own command line.
-int threadsoption(int argc, char** argv);
-
 }  // namespace korvex

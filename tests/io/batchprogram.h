@@ -26,8 +26,8 @@ struct Outcome {
 struct Launch {
     std::vector<std::string> args;
     rlim_t filesizelimit = RLIM_INFINITY;
-    bool closedstderr = false;  // stderr a pipe whose reader has gone
-    std::vector<int> ignored;   // signals ignored from the start, as by trap '' or nohup
+    bool closedstderr = false;   // stderr a pipe whose reader has gone
+    std::vector<int> ignored{};  // signals ignored from the start, as by trap '' or nohup
 };
 
 class Program {
@@ -61,7 +61,7 @@ public:
         if (launch.closedstderr) close(pipeends[1]);
     }
     Program(const TempDir& dir, std::vector<std::string> args)
-        : Program(dir, Launch{std::move(args)}) {}
+        : Program(dir, Launch{.args = std::move(args)}) {}
 
     // Waits until the file holds the text; false after ten seconds.
     static bool waitfor(const std::string& path, const std::string& text) {

@@ -196,7 +196,8 @@ TEST(Hostile, FailingWritesBesideASucceedingOne) {
     for (int i = 0; i < 10 && readfile(results).find(last) == std::string::npos; ++i) {
         std::vector<Program> failing;
         for (int k = 0; k < 3; ++k)
-            failing.emplace_back(dir, Launch{{bad, results}, limit, false, {SIGXFSZ}});
+            failing.emplace_back(
+                dir, Launch{.args = {bad, results}, .filesizelimit = limit, .ignored = {SIGXFSZ}});
         for (const Program& p : failing) {
             const Outcome o = p.finish();
             EXPECT_EQ(o.status, 1) << o.err;
@@ -220,8 +221,8 @@ TEST(Hostile, WriteOverTheFileSizeLimitTakesBackItsPartialEntry) {
     const std::string earlier = "earlier entry\r\n\r\n";
     const std::string results = dir.write("results.txt", earlier);
     const Outcome o =
-        Program(dir, Launch{{"--quiet", dir.write("data.txt", dataset("100")), results},
-                            earlier.size() + 100})
+        Program(dir, Launch{.args = {"--quiet", dir.write("data.txt", dataset("100")), results},
+                            .filesizelimit = earlier.size() + 100})
             .finish();
     EXPECT_EQ(o.status, 1) << o.err;
     EXPECT_NE(o.err.find("File too large"), std::string::npos) << o.err;
