@@ -141,11 +141,8 @@ int drawall(const Options& o) {
     korvex::RunParameters prm;
     while (batch.moredata) {
         // The head of a dataset, as the batch run does it.
-        flags.dataerror = false;
-        flags.discwindow = false;
-        flags.rectwindow = false;
+        korvex::startdataset(flags, prm);
         batch.readerror.clear();
-        korvex::clearparameters(prm);
         korvex::readdataset(file, prm, flags, batch);
         if (file.failed()) {
             std::cerr << "korvex-draw: " << file.error() << "\n";

@@ -10,6 +10,13 @@ void clearparameters(RunParameters& prm) {
     prm.emissions = keep;
 }
 
+void startdataset(GeometryFlags& flags, RunParameters& prm) {
+    flags.dataerror = false;
+    flags.discwindow = false;
+    flags.rectwindow = false;
+    clearparameters(prm);
+}
+
 double degtorad(double degrees) {
     return static_cast<double>(static_cast<long double>(degrees) * pil / 180.0L);
 }

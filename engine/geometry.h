@@ -51,6 +51,10 @@ struct RunParameters {
 // Sets every field but the emission count to 0 (the head of a dataset).
 void clearparameters(RunParameters& prm);
 
+// The head of every dataset, before a reader fills it: the parameters
+// cleared (the count kept) and the flags derived from values unset.
+void startdataset(GeometryFlags& flags, RunParameters& prm);
+
 // Degrees to radians: value x pi (long double) / 180, stored as a double.
 double degtorad(double degrees);
 

@@ -105,11 +105,8 @@ private:
 
     // One dataset: head, read, check, loop, report, deliver.
     RunOutcome dataset() {
-        flags_.dataerror = false;
-        flags_.discwindow = false;
-        flags_.rectwindow = false;
+        startdataset(flags_, prm_);
         batch_.readerror.clear();
-        clearparameters(prm_);
 
         if (batchrun_) {
             readdataset(datafile_, prm_, flags_, batch_);

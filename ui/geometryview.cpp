@@ -42,11 +42,9 @@ FieldsGeometry readgeometry(const FieldSource& fields, const GeometryFlags& wind
     // As the head of a dataset leaves them, on a copy: the window's flags
     // are not touched.
     out.flags = windowflags;
-    out.flags.dataerror = false;
-    out.flags.discwindow = false;
-    out.flags.rectwindow = false;
     out.flags.batchrun = false;
     RunParameters prm;
+    startdataset(out.flags, prm);
     Quiet quiet;
     const GeometryFields geometryfields(fields);
     getscreeninput(geometryfields, quiet, out.flags, prm);
