@@ -2,10 +2,9 @@
 
 #include <mpi.h>
 
-#include <charconv>
+#include <array>
 #include <csignal>
 #include <memory>
-#include <string_view>
 #include <type_traits>
 
 #include "engine/geometry.h"
@@ -105,21 +104,15 @@ void MpiPartners::begin(const RunParameters& prm, const GeometryFlags& flags,
 bool MpiPartners::combine(const SpanResult& mine, RunTallies& t) {
     const RunTallies& c = mine.counts;
     // Whole numbers below 2^53: their sum is exact in any order.
-    const double counts[13] = {c.emitted,
-                               c.hits,
-                               c.sidehits,
-                               c.tophits,
-                               c.bottomhits,
-                               c.topfacehits,
-                               c.bottomfacehits,
-                               c.xplusfacehits,
-                               c.xminusfacehits,
-                               c.yplusfacehits,
-                               c.yminusfacehits,
-                               c.sourceinside ? 1.0 : 0.0,
-                               mine.stopped || signalled() ? 1.0 : 0.0};
-    double all[13];
-    MPI_Allreduce(counts, all, 13, MPI_DOUBLE, MPI_SUM, MPI_COMM_WORLD);
+    // After the counts: whether any rank saw the source inside, and whether
+    // any was stopped.
+    constexpr std::size_t n = countfields.size();
+    std::array<double, n + 2> counts{}, all{};
+    for (std::size_t i = 0; i < n; ++i) counts[i] = c.*countfields[i];
+    counts[n] = c.sourceinside ? 1.0 : 0.0;
+    counts[n + 1] = mine.stopped || signalled() ? 1.0 : 0.0;
+    MPI_Allreduce(counts.data(), all.data(), static_cast<int>(all.size()), MPI_DOUBLE, MPI_SUM,
+                  MPI_COMM_WORLD);
 
     // The chunk sums, gathered in rank order, which is chunk order.
     const int mycount = static_cast<int>(mine.chunksums.size());
@@ -141,20 +134,10 @@ bool MpiPartners::combine(const SpanResult& mine, RunTallies& t) {
     SpanResult everyone;
     everyone.chunksums = std::move(sums);
     RunTallies& e = everyone.counts;
-    e.emitted = all[0];
-    e.hits = all[1];
-    e.sidehits = all[2];
-    e.tophits = all[3];
-    e.bottomhits = all[4];
-    e.topfacehits = all[5];
-    e.bottomfacehits = all[6];
-    e.xplusfacehits = all[7];
-    e.xminusfacehits = all[8];
-    e.yplusfacehits = all[9];
-    e.yminusfacehits = all[10];
-    e.sourceinside = all[11] > 0;
+    for (std::size_t i = 0; i < n; ++i) e.*countfields[i] = all[i];
+    e.sourceinside = all[n] > 0;
     addspan(t, everyone);
-    return all[12] > 0;
+    return all[n + 1] > 0;
 }
 
 }  // namespace korvex

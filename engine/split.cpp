@@ -42,17 +42,7 @@ Range share(Range whole, const std::vector<int>& weights, int index) {
 
 void addspan(RunTallies& total, const SpanResult& part) {
     const RunTallies& c = part.counts;
-    total.emitted += c.emitted;
-    total.hits += c.hits;
-    total.sidehits += c.sidehits;
-    total.tophits += c.tophits;
-    total.bottomhits += c.bottomhits;
-    total.topfacehits += c.topfacehits;
-    total.bottomfacehits += c.bottomfacehits;
-    total.xplusfacehits += c.xplusfacehits;
-    total.xminusfacehits += c.xminusfacehits;
-    total.yplusfacehits += c.yplusfacehits;
-    total.yminusfacehits += c.yminusfacehits;
+    for (const auto field : countfields) total.*field += c.*field;
     total.sourceinside = total.sourceinside || c.sourceinside;
     for (const double s : part.chunksums) total.pathsum += s;
 }

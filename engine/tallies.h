@@ -1,6 +1,8 @@
 // The counts and sums of one dataset. Counts are doubles grown by 1.0.
 #pragma once
 
+#include <array>
+
 namespace korvex {
 
 struct RunTallies {
@@ -16,6 +18,15 @@ struct RunTallies {
     bool sourceinside = false;
     double meanpath = 0;  // pathsum / hits after the loop, 0 without hits
     double seconds = 0;   // wall time of the emission loop alone
+};
+
+// The whole-number counts, in one fixed order, for code that adds or sends
+// them all (the parts of a split run).
+inline constexpr std::array<double RunTallies::*, 11> countfields = {
+    &RunTallies::emitted,        &RunTallies::hits,           &RunTallies::sidehits,
+    &RunTallies::tophits,        &RunTallies::bottomhits,     &RunTallies::topfacehits,
+    &RunTallies::bottomfacehits, &RunTallies::xplusfacehits,  &RunTallies::xminusfacehits,
+    &RunTallies::yplusfacehits,  &RunTallies::yminusfacehits,
 };
 
 }  // namespace korvex
