@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "engine/blockloop.h"
@@ -72,13 +73,14 @@ public:
           frame_(frame),
           gen_(gen),
           range_(range),
-          threads_(threads),
+          threads_(static_cast<int>(std::clamp<std::uint64_t>(
+              (range.count + chunksize - 1) / chunksize, 1, static_cast<std::uint64_t>(threads)))),
           tuning_(tuning),
-          slots_(static_cast<std::size_t>(threads)),
-          progress_(std::make_unique<Progress[]>(static_cast<std::size_t>(threads))),
-          counts_(static_cast<std::size_t>(threads)) {
-        const std::vector<int> ones(static_cast<std::size_t>(threads), 1);
-        for (int w = 0; w < threads; ++w) {
+          slots_(static_cast<std::size_t>(threads_)),
+          progress_(std::make_unique<Progress[]>(static_cast<std::size_t>(threads_))),
+          counts_(static_cast<std::size_t>(threads_)) {
+        const std::vector<int> ones(static_cast<std::size_t>(threads_), 1);
+        for (int w = 0; w < threads_; ++w) {
             const Range r = share(range, ones, w);
             slots_[static_cast<std::size_t>(w)] = {r.first, r.end()};
         }
@@ -100,12 +102,13 @@ public:
                     if (t.joinable()) t.join();
             }
         } joiner{*this, pool};
-        for (int w = 0; w < threads_; ++w) pool.emplace_back([this, w] { guarded(w); });
+        startworkers(pool);
+        const int running = static_cast<int>(pool.size());
         for (;;) {
             {
                 std::unique_lock<std::mutex> lock(donelock_);
                 if (donecv_.wait_for(lock, std::chrono::milliseconds(4),
-                                     [this] { return finished_ == threads_; }))
+                                     [this, running] { return finished_ == running; }))
                     break;
             }
             RunTallies sofar;
@@ -133,7 +136,29 @@ public:
 private:
     struct Slot {
         std::uint64_t next = 0, end = 0;
+        bool orphan = false;  // its worker never started: anyone takes it whole
     };
+
+    // One thread per worker, as many as the system gives: a refused thread
+    // (too many threads for the process, the user or the container) leaves
+    // its share and those after it to the workers already running. Without
+    // a single worker the span cannot run, and the error is thrown.
+    void startworkers(std::vector<std::thread>& pool) {
+        for (int w = 0; w < threads_; ++w) {
+            try {
+                if (w >= tuning_.startable)
+                    throw std::system_error(
+                        std::make_error_code(std::errc::resource_unavailable_try_again));
+                pool.emplace_back([this, w] { guarded(w); });
+            } catch (const std::system_error&) {
+                if (w == 0) throw;
+                const std::lock_guard<std::mutex> lock(slotlock_);
+                for (int o = w; o < threads_; ++o)
+                    slots_[static_cast<std::size_t>(o)].orphan = true;
+                return;
+            }
+        }
+    }
 
     void guarded(int w) {
         try {
@@ -158,16 +183,25 @@ private:
             std::uint64_t most = 0;
             for (std::size_t v = 0; v < slots_.size(); ++v) {
                 const Slot& s = slots_[v];
+                if (s.orphan && s.end > s.next) {
+                    // No one else would run it: taken whole, however small.
+                    mine = {s.next, s.end};
+                    slots_[v].next = s.end;
+                    most = 0;
+                    break;
+                }
                 if (s.end > s.next && s.end - s.next > most) {
                     most = s.end - s.next;
                     victim = v;
                 }
             }
-            if (most < tuning_.stealmin * chunksize) return false;
-            const Range half = share({slots_[victim].next, most}, {1, 1}, 1);
-            if (half.count == 0) return false;
-            slots_[victim].end = half.first;
-            mine = {half.first, half.end()};
+            if (mine.next >= mine.end) {
+                if (most < tuning_.stealmin * chunksize) return false;
+                const Range half = share({slots_[victim].next, most}, {1, 1}, 1);
+                if (half.count == 0) return false;
+                slots_[victim].end = half.first;
+                mine = {half.first, half.end()};
+            }
         }
         const std::uint64_t end =
             std::min(mine.end, (mine.next / chunksize + tuning_.grain) * chunksize);

@@ -79,12 +79,17 @@ using SpanWatch = std::function<bool(const RunTallies& sofar)>;
 struct SpanTuning {
     std::uint64_t grain = 4;
     std::uint64_t stealmin = 32;
+    // At most this many threads start, as on a system that refuses more
+    // (a test sets it; the system's own refusal is handled alike).
+    int startable = 1 << 30;
 };
 
-// Runs the emissions of range on up to threads workers; gen stands at
-// emission range.first (it is copied, not moved). The flags must be
-// consistent. Threads start on equal shares; one that runs out takes half of
-// the largest share left.
+// Runs the emissions of range on up to threads workers (no more than it has
+// chunks); gen stands at emission range.first (it is copied, not moved). The
+// flags must be consistent. Threads start on equal shares; one that runs out
+// takes half of the largest share left. Where the system cannot start every
+// thread, those that started take over the others' shares whole; where it
+// cannot start one, the error is thrown.
 SpanResult runspan(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                    const MTRandomState& gen, Range range, int threads, const SpanWatch& watch,
                    SpanTuning tuning = {});

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <numbers>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "engine/blockloop.h"
@@ -368,7 +369,9 @@ TEST(FastPath, SplitRunsMatchTheOneThreadLoop) {
 
 // Workers that run out take half of another's share, wherever it lies (also
 // behind their own generator): with every piece one chunk long and any share
-// worth taking, the parts still add up to the one-thread loop's tallies.
+// worth taking, the parts still add up to the one-thread loop's tallies. So
+// do the shares of threads the system would not start, taken whole however
+// small; with no thread at all the span fails.
 TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
     const GeometryFlags f{.cyldet = false, .sphdet = true};
     RunParameters prm{.r1 = 1, .r2 = 2, .c = 2.5, .emissions = 40 * chunksize + 333};
@@ -377,16 +380,30 @@ TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
     RecordingHost host;
     RunTallies one;
     emissionloop(prm, f, frame, *gone, host, one);
-    for (int repeat = 0; repeat < 3; ++repeat) {
+    const Range all{0, emissioncount(prm.emissions)};
+    const struct {
+        int threads;
+        SpanTuning tuning;
+    } cases[] = {
+        {7, {.grain = 1, .stealmin = 1}},
+        {7, {.grain = 1, .stealmin = 1}},
+        {7, {.grain = 1, .stealmin = 1}},
+        {7, {.startable = 1}},
+        {7, {.startable = 3}},
+        {100000, {.startable = 5}},
+    };
+    for (const auto& c : cases) {
+        const std::string what =
+            std::to_string(c.threads) + " threads, " + std::to_string(c.tuning.startable);
         auto gen = mtcreate(21);
-        const Range all{0, emissioncount(prm.emissions)};
-        const SpanResult part =
-            runspan(prm, f, frame, *gen, all, 7, {}, {.grain = 1, .stealmin = 1});
+        const SpanResult part = runspan(prm, f, frame, *gen, all, c.threads, {}, c.tuning);
         RunTallies t;
         addspan(t, part);
-        korvex::testing::expectsamecounts(t, one, "repeat " + std::to_string(repeat));
-        EXPECT_EQ(t.pathsum, one.pathsum);
+        korvex::testing::expectsamecounts(t, one, what);
+        EXPECT_EQ(t.pathsum, one.pathsum) << what;
     }
+    auto gen = mtcreate(21);
+    EXPECT_THROW(runspan(prm, f, frame, *gen, all, 4, {}, {.startable = 0}), std::system_error);
 }
 
 // Chunk by chunk, the path sum stays within 1e-12 of the sum taken emission
