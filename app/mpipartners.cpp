@@ -6,6 +6,8 @@
 #include <array>
 #include <chrono>
 #include <csignal>
+#include <exception>
+#include <iostream>
 #include <memory>
 #include <thread>
 #include <type_traits>
@@ -76,6 +78,7 @@ MpiPartners::MpiPartners(int& argc, char**& argv) {
 }
 
 MpiPartners::~MpiPartners() {
+    if (rank_ == 0 && open_) MPI_Abort(MPI_COMM_WORLD, 1);
     if (rank_ == 0) command(endrun);
     MPI_Finalize();
 }
@@ -111,14 +114,22 @@ int MpiPartners::serve(int threads) {
         broadcast(*gen);
         const Frame frame = makeframe(prm, flags.rotated);
         RunTallies t;
-        splitrounds(prm, flags, frame, *gen, t, threads, this,
-                    [](const RunTallies&) { return signalled(); });
+        try {
+            splitrounds(prm, flags, frame, *gen, t, threads, this,
+                        [](const RunTallies&) { return signalled(); });
+        } catch (const std::exception& e) {
+            // The other ranks wait for this one's part: only ending the
+            // job frees them.
+            std::cerr << "korvex-batch-mpi: rank " << rank_ << ": " << e.what() << "\n";
+            MPI_Abort(MPI_COMM_WORLD, 1);
+        }
     }
 }
 
 void MpiPartners::begin(const RunParameters& prm, const GeometryFlags& flags,
                         const MTRandomState& gen) {
     command(splitdataset);
+    open_ = true;
     RunParameters p = prm;
     GeometryFlags f = flags;
     auto g = std::make_unique<MTRandomState>(gen);

@@ -17,7 +17,9 @@ class MpiPartners : public Partners {
 public:
     // MPI_Init; every rank but 0 then calls serve().
     MpiPartners(int& argc, char**& argv);
-    // On rank 0: tells the other ranks to end. Then MPI_Finalize.
+    // On rank 0: tells the other ranks to end, or, when a dataset's run
+    // failed midway and they wait inside its exchanges, aborts the job. Then
+    // MPI_Finalize.
     ~MpiPartners() override;
     MpiPartners(const MpiPartners&) = delete;
     MpiPartners& operator=(const MpiPartners&) = delete;
@@ -31,6 +33,7 @@ public:
     const std::vector<int>& weights() const override { return weights_; }
     void begin(const RunParameters& prm, const GeometryFlags& flags,
                const MTRandomState& gen) override;
+    void end() override { open_ = false; }
     bool combine(const SpanResult& mine, RunTallies& t) override;
 
     // True after a stopping signal to this process (ranks but 0).
@@ -42,6 +45,7 @@ private:
     int rank_ = 0;
     int size_ = 1;
     bool started_ = false;
+    bool open_ = false;  // a dataset begun and not ended
     std::vector<int> weights_;
 };
 

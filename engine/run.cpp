@@ -53,6 +53,7 @@ bool splitemissionloop(RunParameters& prm, const GeometryFlags& flags, const Fra
         return host.pollabort();
     };
     const bool stopped = splitrounds(prm, flags, frame, gen, t, threads, partners, watch);
+    if (partners) partners->end();
     if (stopped) prm.emissions = t.emitted;
     return stopped;
 }

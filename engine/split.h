@@ -107,6 +107,10 @@ public:
     // with the same parameters, flags and generator.
     virtual void begin(const RunParameters& prm, const GeometryFlags& flags,
                        const MTRandomState& gen) = 0;
+    // On the first process, once the dataset's last round is combined. A
+    // dataset begun and never ended (its run failed) leaves the others
+    // inside its exchanges.
+    virtual void end() = 0;
     // At the end of every round, on every process: this process's part in,
     // and t grown by every process's part (the chunk sums in chunk order).
     // True when any process stopped.
