@@ -1,33 +1,62 @@
-# The Debian package, made by "cpack -G DEB" (or the package target) in the
-# build folder: korvex_VERSION_ARCH.deb, its dependencies computed from the
-# installed binaries by dpkg-shlibdeps.
+# The Debian packages, made by "cpack -G DEB" (or the package target) in the
+# build folder, one for each install component, their dependencies computed
+# from the installed binaries by dpkg-shlibdeps:
+#   korvex_VERSION_ARCH.deb      the window, korvex-batch, korvex-draw, their
+#                                manual pages, the desktop files and examples;
+#   korvex-mpi_VERSION_ARCH.deb  korvex-batch-mpi and its manual page, made
+#                                only where MPI is found. It alone pulls in
+#                                Open MPI and its network libraries.
 set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VENDOR "The Korvex developers")
 set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
+# Empty, so that each package's description below starts with its own
+# summary line (CPack puts a package-wide summary before every one).
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "")
 set(CPACK_PACKAGE_HOMEPAGE_URL "${KORVEX_HOMEPAGE}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
+
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL korvex)
+if(TARGET korvex-batch-mpi)
+  list(APPEND CPACK_COMPONENTS_ALL mpi)
+endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
-# The description's first line is the summary; the rest, indented by one
-# blank, is the extended description.
-# The extended description; CPack puts the summary before it, indents it and
-# marks the empty line as Debian's control format wants.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Korvex estimates, by a Monte Carlo method, the average solid angle that a
+
+# A description's first line is its summary; CPack indents the rest and marks
+# the empty line as Debian's control format wants.
+set(korvex_about "Korvex estimates, by a Monte Carlo method, the average solid angle that a
 radiation detector (right cylinder or disc window, cuboid or rectangular
 window, sphere) subtends at a source (cylinder or disc, cuboid, rectangle or
 line, point) at any displacement and Euler rotation, with its error at the
 99.9% confidence level, the share of emissions that hit, the crossings of
-each detector face and the mean path through the detector.
+each detector face and the mean path through the detector.")
+
+set(CPACK_DEBIAN_KORVEX_PACKAGE_NAME korvex)
+set(CPACK_DEBIAN_KORVEX_DESCRIPTION "${PROJECT_DESCRIPTION}
+${korvex_about}
 
 The package holds the window program korvex and two command-line programs:
 korvex-batch runs the datasets of a data file into a results file, and
 korvex-draw draws each dataset's geometry to scale as SVG and PNG.")
+
+# korvex-mpi needs the very version of korvex it was built with (its
+# documentation and examples live there) and mpirun to start its ranks.
+set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
+set(CPACK_COMPONENT_MPI_DEPENDS korvex)
+set(CPACK_DEBIAN_MPI_PACKAGE_NAME korvex-mpi)
+set(CPACK_DEBIAN_MPI_PACKAGE_RECOMMENDS openmpi-bin)
+set(CPACK_DEBIAN_MPI_DESCRIPTION "Monte Carlo average solid angle of a detector, spread over MPI ranks
+${korvex_about}
+
+The package holds korvex-batch-mpi, the command-line program korvex-batch
+spread over the processes of an MPI job (Open MPI), on one machine or on
+several machines of a cluster.")
 
 include(CPack)

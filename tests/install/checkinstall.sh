@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks the tree a user gets:
-# exactly the expected files, valid desktop entry and metainfo, manual pages
-# that render cleanly and name every option of --help, working programs.
+# exactly the expected files, split rightly between the packages' install
+# components, valid desktop entry and metainfo, manual pages that render
+# cleanly and name every option of --help, working programs.
 # Exits 77 (skipped) when a checking tool is missing and nothing else failed.
 #
 # usage: checkinstall.sh BUILDDIR APPID VERSION "PROGRAM..." "PAGE..."
@@ -56,6 +57,25 @@ wanted=$(printf '%s\n' "${expected[@]}" | sort)
 if [ "$actual" != "$wanted" ]; then
     fail "installed files differ from the expected list (< installed, > expected):"
     diff <(echo "$actual") <(echo "$wanted") | grep '^[<>]'
+fi
+# The packages split that tree by install component: mpi (korvex-mpi) holds
+# the MPI program, its page and its own copyright and changelog; korvex holds
+# the rest, so that the desktop package needs no MPI.
+if [[ " ${programs[*]} " == *" korvex-batch-mpi "* ]]; then
+    mpi=$(printf '%s\n' bin/korvex-batch-mpi share/man/man1/korvex-batch-mpi.1.gz \
+          share/doc/korvex-mpi/copyright share/doc/korvex-mpi/changelog.gz | sort)
+    for component in korvex mpi; do
+        part=$(mktemp -d)
+        cmake --install "$build" --prefix "$part" --component $component >/dev/null 2>&1 ||
+            fail "cmake --install --component $component"
+        got=$(cd "$part" && find . -type f -o -type l | sed 's|^\./||' | sort)
+        rm -rf "$part"
+        if [ $component = mpi ]; then want=$mpi; else want=$(grep -vxF "$mpi" <<<"$wanted"); fi
+        if [ "$got" != "$want" ]; then
+            fail "component $component differs from the expected list (< installed, > expected):"
+            diff <(echo "$got") <(echo "$want") | grep '^[<>]'
+        fi
+    done
 fi
 for program in "${programs[@]}"; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
