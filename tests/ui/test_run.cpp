@@ -257,7 +257,9 @@ void RunTest::escapeAnsweredYesAborts() {
 }
 
 // Split over threads, the run still polls on the window's thread: Escape asks
-// "Abort?", and the report covers the emissions done when the threads stopped.
+// "Abort?", and the report covers the emissions done when the threads stopped
+// (on a slow machine there may be none yet; the engine's tests check that the
+// count is the one the threads reached).
 void RunTest::escapeStopsARunSplitOverThreads() {
     ScriptedWindow window(false);
     auto& [state, dialogs, form] = window;
@@ -276,7 +278,6 @@ void RunTest::escapeStopsARunSplitOverThreads() {
     const QRegularExpressionMatch m =
         QRegularExpression("Emissions from source = (\\d+) ").match(shown);
     QVERIFY(m.hasMatch());
-    QVERIFY(m.captured(1).toDouble() > 0);
     QVERIFY(m.captured(1).toDouble() < 1e11);
 }
 
