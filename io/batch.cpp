@@ -35,11 +35,15 @@ bool DataFile::open(const std::string& path) {
     ended_ = stopped_ = false;
     firstline_ = true;
     aftercr_ = false;
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO would wait, deaf to every signal (open restarts), until
+    // a writer comes: it is opened without waiting, and the reads wait for
+    // the writer instead, where a stop is heard.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
         fail(errno);
         return false;
     }
+    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     buffer_.resize(65536);
     return true;
 }
@@ -54,20 +58,20 @@ void DataFile::fail(int code) { error_ = systemtext(path_, code != 0 ? code : EI
 bool DataFile::fill() {
     if (fd_ < 0 || ended_ || failed() || stopped_) return false;
     for (;;) {
-        if (stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            const int ready = ::poll(&p, 1, stoppoll);
-            if (ready <= 0) {
-                if (ready < 0 && errno != EINTR) {
-                    fail(errno);
-                    return false;
-                }
-                if (stop_()) {
-                    stopped_ = true;
-                    return false;
-                }
-                continue;
+        // Waits for input first: a FIFO whose writer has not come yet would
+        // read as ended.
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = ::poll(&p, 1, stop_ ? stoppoll : -1);
+        if (ready <= 0) {
+            if (ready < 0 && errno != EINTR) {
+                fail(errno);
+                return false;
             }
+            if (stop_ && stop_()) {
+                stopped_ = true;
+                return false;
+            }
+            continue;
         }
         const ssize_t n = ::read(fd_, buffer_.data(), buffer_.size());
         if (n > 0) {

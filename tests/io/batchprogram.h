@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <regex>
 #include <string>
 #include <thread>
@@ -19,7 +21,8 @@
 namespace korvex::testing {
 
 struct Outcome {
-    int status = -1;  // the exit code, 128 + the signal that ended it, -1 when killed as hung
+    int status = -1;      // the exit code, 128 + the signal that ended it, -1 when killed as hung
+    bool killed = false;  // ended by a signal's default action, not by its own exit
     std::string out, err;
 };
 
@@ -75,6 +78,21 @@ public:
 
     void signal(int signo) const { kill(pid_, signo); }
 
+    // Waits until the program sits in the system call numbered nr (as in
+    // /proc/PID/syscall); false after ten seconds.
+    bool waitinsyscall(long nr) const {
+        const std::string path = "/proc/" + std::to_string(pid_) + "/syscall";
+        for (int i = 0; i < 1000; ++i) {
+            // "running" while it runs, the call's number while it waits
+            const std::string text = readfile(path);
+            if (!text.empty() && std::isdigit(static_cast<unsigned char>(text[0])) &&
+                std::strtol(text.c_str(), nullptr, 10) == nr)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
+
     // A run still going after the time limit is killed and counts as hung.
     Outcome finish(int seconds = 20) const {
         Outcome o;
@@ -90,6 +108,7 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
         o.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        o.killed = WIFSIGNALED(status);
         o.out = readfile(outpath_);
         o.err = readfile(errpath_);
         return o;

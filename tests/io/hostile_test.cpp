@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -243,8 +244,20 @@ TEST(Hostile, ClosedStderrLosesNoEntry) {
 }
 
 // Datasets written into a FIFO run as they arrive; a signal while the run
-// waits for more keeps what was done.
+// waits for more keeps what was done. Before any writer has come, the run
+// waits in a read, where a signal ends it as it ends a run.
 TEST(Hostile, DataFromAFifo) {
+    {
+        TempDir dir;
+        const std::string fifo = dir.file("data.fifo");
+        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+        Program p(dir, {fifo, dir.file("results.txt")});
+        ASSERT_TRUE(p.waitinsyscall(SYS_poll));
+        p.signal(SIGTERM);
+        const Outcome o = p.finish();
+        EXPECT_EQ(o.status, 143) << o.err;
+        EXPECT_FALSE(o.killed);
+    }
     TempDir dir;
     const std::string fifo = dir.file("data.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
