@@ -57,6 +57,12 @@ void DataFile::fail(int code) { error_ = systemtext(path_, code != 0 ? code : EI
 
 bool DataFile::fill() {
     if (fd_ < 0 || ended_ || failed() || stopped_) return false;
+    // Asked at every refill too: input that never pauses (a device, a
+    // huge file) must not make the run deaf to a stop.
+    if (stop_ && stop_()) {
+        stopped_ = true;
+        return false;
+    }
     for (;;) {
         // Waits for input first: a FIFO whose writer has not come yet would
         // read as ended.
@@ -106,6 +112,7 @@ bool DataFile::atend() {
 
 bool DataFile::readline(std::string& line) {
     line.clear();
+    linecut_ = false;
     if (atend()) return false;
     for (;;) {
         const int ch = get();
@@ -119,7 +126,11 @@ bool DataFile::readline(std::string& line) {
         // waiting for a further byte.
         aftercr_ = ch == '\r';
         if (ch == '\n' || ch == '\r') break;
-        line += static_cast<char>(ch);
+        if (line.size() < maxline) {
+            line += static_cast<char>(ch);
+        } else {
+            linecut_ = true;
+        }
     }
     if (firstline_) {
         firstline_ = false;
@@ -208,16 +219,20 @@ void readdataset(DataFile& file, RunParameters& prm, GeometryFlags& flags, Batch
     std::array<std::string, maxvalues + 1> value{};
     int count = 0;
     bool closed = false;
+    bool cut = false;
     std::string line;
     while (!file.atend()) {
         if (!file.readline(line)) break;
+        cut = cut || file.linecut();
         const std::string prepared = prepareline(line);
         if (prepared.empty()) continue;
         if (prepared == "*") {
             closed = true;
             break;
         }
-        ++count;
+        // Counted no further than one past the last slot: an endless
+        // dataset must not overflow the count.
+        if (count <= maxvalues) ++count;
         if (count <= maxvalues) value[count] = prepared;
     }
     if (file.failed() || file.stopped()) {
@@ -234,6 +249,11 @@ void readdataset(DataFile& file, RunParameters& prm, GeometryFlags& flags, Batch
             flags.dataerror = true;
             return;
         }
+    }
+    if (cut) {
+        batch.readerror = "A line is longer than " + std::to_string(DataFile::maxline) + " bytes";
+        prm.emissions = 0;
+        return;
     }
     if (count > maxvalues) {
         batch.readerror = "More than " + std::to_string(maxvalues) + " values before '*'";

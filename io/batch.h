@@ -38,7 +38,12 @@ public:
     // The next line without its line end (LF, CR LF or a lone CR); false at
     // the end of the file, on a read error or a stop. A UTF-8 byte-order mark
     // at the start of the file is skipped.
+    // A line is kept to its first maxline bytes; the rest is read and
+    // dropped, and linecut() tells (a file of one endless line, /dev/zero,
+    // must not fill the memory).
     bool readline(std::string& line);
+    bool linecut() const { return linecut_; }
+    static constexpr std::size_t maxline = std::size_t{1} << 20;
 
     bool failed() const { return !error_.empty(); }
     const std::string& error() const { return error_; }  // the system's text
@@ -52,6 +57,7 @@ private:
     int fd_ = -1;
     bool firstline_ = true;
     bool aftercr_ = false;  // the last line ended in CR: a LF next belongs to it
+    bool linecut_ = false;  // the last line was longer than maxline
     std::string path_;
     std::string error_;
     std::function<bool()> stop_;

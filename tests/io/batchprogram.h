@@ -78,6 +78,15 @@ public:
 
     void signal(int signo) const { kill(pid_, signo); }
 
+    // A number of /proc/PID/FILE ("status", "io"), as "key: number"; -1
+    // where it is not shown.
+    long long procvalue(const std::string& file, const std::string& key) const {
+        const std::string text = "\n" + readfile("/proc/" + std::to_string(pid_) + "/" + file);
+        const std::size_t at = text.find("\n" + key + ":");
+        if (at == std::string::npos) return -1;
+        return std::strtoll(text.c_str() + at + key.size() + 2, nullptr, 10);
+    }
+
     // Waits until the program sits in the system call numbered nr (as in
     // /proc/PID/syscall); false after ten seconds.
     bool waitinsyscall(long nr) const {

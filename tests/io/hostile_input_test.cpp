@@ -77,6 +77,12 @@ TEST(HostileInput, BatchEntries) {
          dataset(sphere(), "\r") + dataset(sphere(), "\r"),
          {"Input data from file, dataset 2:\r\nCircular face source, r1 = 1"},
          {"Problem"}},
+        {"a line longer than the reader keeps",
+         with(12, std::string(3 << 20, ' ') + "2") + dataset(sphere()),
+         {"Problem in dataset 1\r\nNo results saved - error reading input dataset. A line is "
+          "longer than 1048576 bytes.",
+          "Input data from file, dataset 2:"},
+         {}},
         {"the largest double as angles",
          with(18, "1.7976931348623157E308") + with(20, "-1.7976931348623157E308"),
          {" ccw around original source x axis = 1.7976931348623157E308\r\n",

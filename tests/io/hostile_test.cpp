@@ -276,6 +276,24 @@ TEST(Hostile, DataFromAFifo) {
     EXPECT_NE(readfile(results).find("\r\nResults:\r\n"), std::string::npos);
 }
 
+// Input that never pauses and never ends a line (/dev/zero): the reader keeps
+// a bounded part of the line, and a signal still stops the run.
+TEST(Hostile, EndlessInputHearsAStop) {
+    TempDir dir;
+    Program p(dir, {"/dev/zero", dir.file("results.txt")});
+    bool reading = false;
+    for (int i = 0; i < 1000 && !reading; ++i) {
+        reading = p.procvalue("io", "rchar") > (256 << 20);
+        if (!reading) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(reading);
+    EXPECT_LT(p.procvalue("status", "VmHWM"), 200 << 10);  // kB
+    p.signal(SIGTERM);
+    const Outcome o = p.finish();
+    EXPECT_EQ(o.status, 143) << o.err;
+    EXPECT_FALSE(o.killed);
+}
+
 // A FIFO as the results file is opened once: a reader that reads to the end
 // gets every entry.
 TEST(Hostile, ResultsIntoAFifo) {
