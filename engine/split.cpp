@@ -98,11 +98,13 @@ public:
             std::vector<std::thread>& pool;
             ~Joiner() {
                 span.stop_ = true;
+                span.release();
                 for (auto& t : pool)
                     if (t.joinable()) t.join();
             }
         } joiner{*this, pool};
         startworkers(pool);
+        release();
         const int running = static_cast<int>(pool.size());
         for (;;) {
             {
@@ -142,7 +144,9 @@ private:
     // One thread per worker, as many as the system gives: a refused thread
     // (too many threads for the process, the user or the container) leaves
     // its share and those after it to the workers already running. Without
-    // a single worker the span cannot run, and the error is thrown.
+    // a single worker the span cannot run, and the error is thrown. The
+    // workers wait for release(), so that none ends before every share
+    // without a worker is marked for taking over.
     void startworkers(std::vector<std::thread>& pool) {
         for (int w = 0; w < threads_; ++w) {
             try {
@@ -160,7 +164,13 @@ private:
         }
     }
 
+    void release() {
+        released_ = true;
+        released_.notify_all();
+    }
+
     void guarded(int w) {
+        released_.wait(false);
         try {
             work(w);
         } catch (...) {
@@ -268,6 +278,7 @@ private:
     std::vector<RunTallies> counts_;
     SpanResult result_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> released_{false};  // every thread that will start has
     bool stopped_ = false;
     std::exception_ptr failure_;
 
