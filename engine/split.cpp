@@ -8,6 +8,8 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
+#include <string>
 #include <system_error>
 #include <thread>
 
@@ -331,6 +333,13 @@ bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Fra
             stopped = part.stopped;
         }
         first = round.end();
+    }
+    // Every emission asked for is counted once unless the run was stopped: a
+    // share left undone must never pass for a result.
+    if (!stopped && t.emitted != static_cast<double>(n)) {
+        throw std::logic_error("internal error: a split run counted " +
+                               std::to_string(static_cast<std::uint64_t>(t.emitted)) + " of " +
+                               std::to_string(n) + " emissions");
     }
     mtjump(gen, static_cast<std::uint64_t>(t.emitted) * k);
     return stopped;
