@@ -114,15 +114,17 @@ QByteArray svgof(const korvex::GeometryPicture& picture, const Options& o, const
     return buffer.data();
 }
 
+// Empty when the picture cannot be made (a large one may not fit in memory).
 QByteArray pngof(const korvex::GeometryPicture& picture, const Options& o) {
     QImage image(o.width, o.height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return {};
     image.fill(Qt::white);
     QPainter painter(&image);
     picture.paint(painter, QRectF(0, 0, o.width, o.height));
     painter.end();
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
+    if (!image.save(&buffer, "PNG")) return {};
     return buffer.data();
 }
 
@@ -174,8 +176,15 @@ int drawall(const Options& o) {
         const korvex::GeometryPicture picture(scene, options);
         const QString stem = out.filePath(QStringLiteral("dataset-%1").arg(n));
         std::string error;
-        if (!writefile(stem + QStringLiteral(".svg"), svgof(picture, o, options.title), error) ||
-            !writefile(stem + QStringLiteral(".png"), pngof(picture, o), error)) {
+        const QByteArray png = pngof(picture, o);
+        if (png.isEmpty()) {
+            error = (stem + QStringLiteral(".png")).toStdString() + ": a picture of " +
+                    std::to_string(o.width) + "x" + std::to_string(o.height) +
+                    " pixels could not be made (not enough memory)";
+        }
+        if (!error.empty() ||
+            !writefile(stem + QStringLiteral(".svg"), svgof(picture, o, options.title), error) ||
+            !writefile(stem + QStringLiteral(".png"), png, error)) {
             std::cerr << "korvex-draw: " << error << "\n";
             return 1;
         }

@@ -1,6 +1,7 @@
 // The geometry view: known points land where the engine's transform puts
 // them, the view follows the fields without touching the run, the warnings
 // in the report's words, and korvex-draw on whole data files.
+#include <sys/resource.h>
 #include <QCheckBox>
 #include <QImage>
 #include <QLineEdit>
@@ -366,7 +367,8 @@ void GeometryTest::drawWritesEveryDataset_data() {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("status");
     QTest::addColumn<QList<int>>("drawn");
-    QTest::addColumn<QStringList>("stderrlines");
+    QTest::addColumn<QStringList>("stderrlines");  // {out}: the output folder
+    QTest::addColumn<qint64>("memorylimit");       // bytes of address space; 0: none
 
     // One dataset: flags, then values 6 to 21, then 2 pi.
     auto dataset = [](const char* flags, const char* value8, const char* value17) {
@@ -382,7 +384,7 @@ void GeometryTest::drawWritesEveryDataset_data() {
                            dataset("true false true false false", "0.5", "-0.5") + "1\n2\n";
 
     QTest::newRow("examples") << QString() << QStringList{"--rays", "50", "--size", "320x240"} << 0
-                              << QList<int>{1, 2, 3, 4, 5} << QStringList();
+                              << QList<int>{1, 2, 3, 4, 5} << QStringList() << qint64(0);
     QTest::newRow("broken datasets are named and skipped")
         << broken << QStringList{"--view=0,90"} << 0 << QList<int>{1, 4}
         << QStringList{"dataset 2: 'abc' is not a valid floating point value",
@@ -390,16 +392,24 @@ void GeometryTest::drawWritesEveryDataset_data() {
                        "detector",
                        "dataset 4: WARNING. Part or all of the source is on or within the detector "
                        "volume.",
-                       "dataset 5: The data file ends after 2 values of a dataset; 22 are needed"};
+                       "dataset 5: The data file ends after 2 values of a dataset; 22 are needed"}
+        << qint64(0);
     QTest::newRow("bad size") << QString() << QStringList{"--size", "320"} << 2 << QList<int>{}
                               << QStringList{
                                      "korvex-draw: --size takes WxH, each from 16 to 20000 "
                                      "pixels, not '320'",
                                      "usage: korvex-draw [--rays N] [--size WxH] [--view "
-                                     "AZ,EL] DATAFILE OUTDIR"};
+                                     "AZ,EL] DATAFILE OUTDIR"}
+                              << qint64(0);
     QTest::newRow("missing data file")
         << QStringLiteral("-") << QStringList() << 2 << QList<int>{}
-        << QStringList{"korvex-draw: missing.txt: No such file or directory"};
+        << QStringList{"korvex-draw: missing.txt: No such file or directory"} << qint64(0);
+    // A picture that does not fit in memory is an error, not an empty file.
+    QTest::newRow("picture too large for memory")
+        << QString() << QStringList{"--size", "20000x20000"} << 1 << QList<int>{}
+        << QStringList{"korvex-draw: {out}/dataset-1.png: a picture of 20000x20000 pixels could "
+                       "not be made (not enough memory)"}
+        << (qint64(1) << 30);
 }
 
 void GeometryTest::drawWritesEveryDataset() {
@@ -408,6 +418,11 @@ void GeometryTest::drawWritesEveryDataset() {
     QFETCH(int, status);
     QFETCH(QList<int>, drawn);
     QFETCH(QStringList, stderrlines);
+    QFETCH(qint64, memorylimit);
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizer reserves far more address space than any such limit.
+    if (memorylimit > 0) QSKIP("an address-space limit does not apply under AddressSanitizer");
+#endif
 
     QTemporaryDir dir;
     QString datafile = QStringLiteral(EXAMPLES_DIR "/datasets.txt");
@@ -422,11 +437,18 @@ void GeometryTest::drawWritesEveryDataset() {
     const QString out = dir.filePath(QStringLiteral("pictures"));
     QProcess p;
     p.setWorkingDirectory(dir.path());
+    if (memorylimit > 0) {
+        p.setChildProcessModifier([memorylimit] {
+            const rlimit limit{rlim_t(memorylimit), rlim_t(memorylimit)};
+            setrlimit(RLIMIT_AS, &limit);
+        });
+    }
     p.start(draw(), options + QStringList{datafile, out});
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), status);
     const QStringList errors =
         QString::fromLocal8Bit(p.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    for (QString& line : stderrlines) line.replace(QStringLiteral("{out}"), out);
     QCOMPARE(errors, stderrlines);
 
     QStringList expected;
