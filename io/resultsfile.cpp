@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -67,19 +68,34 @@ bool syncfile(int fd, int& code) {
     }
 }
 
-// False when the file system offers no locks; the append then goes on
-// unlocked and never takes anything back.
-bool lockfile(int fd) {
-    while (::flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) return false;
+enum class Lock { held, none, stopped };
+
+// Lock::none when the file system offers no locks; the append then goes on
+// unlocked and never takes anything back. Another run holds the lock only
+// for one entry, but a run stopped mid-write would hold it for ever: the
+// wait is in short naps, and stop is asked between them.
+Lock lockfile(int fd, const std::function<bool()>& stop) {
+    auto nap = std::chrono::milliseconds(1);
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return Lock::held;
+        if (errno == EINTR) continue;
+        if (errno != EWOULDBLOCK) return Lock::none;
+        if (stop && stop()) return Lock::stopped;
+        std::this_thread::sleep_for(nap);
+        nap = std::min(nap * 2, std::chrono::milliseconds(50));
     }
-    return true;
 }
 
 // One entry onto an open descriptor, under the lock. The lock goes with the
 // descriptor's close, or is released here for a descriptor kept open.
-bool appendlocked(int fd, const std::string& path, const std::string& text, std::string& error) {
-    const bool locked = lockfile(fd);
+bool appendlocked(int fd, const std::string& path, const std::string& text, std::string& error,
+                  const std::function<bool()>& stop) {
+    const Lock lock = lockfile(fd, stop);
+    if (lock == Lock::stopped) {
+        error = path + ": this entry was not written: stopped while another run held the file";
+        return false;
+    }
+    const bool locked = lock == Lock::held;
     Written w;
     int code = 0;
     const bool ok = writeall(fd, text, w, code) && syncfile(fd, code);
@@ -141,7 +157,8 @@ bool samefile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
-bool appendresults(const std::string& path, const std::string& entry, std::string& error) {
+bool appendresults(const std::string& path, const std::string& entry, std::string& error,
+                   const std::function<bool()>& stop) {
     const std::string text = entry + "\r\n" + "\r\n";
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
@@ -157,7 +174,7 @@ bool appendresults(const std::string& path, const std::string& entry, std::strin
         error = systemtext(path, errno);
         return false;
     }
-    bool ok = appendlocked(fd, path, text, error);
+    bool ok = appendlocked(fd, path, text, error, stop);
     if (::close(fd) != 0 && errno != EINTR && ok) {
         error = systemtext(path, errno);
         ok = false;
@@ -177,6 +194,7 @@ bool ResultsFile::open(const std::string& path, const std::string& datafile,
     close();
     path_ = path;
     error_.clear();
+    stop_ = stop;
     if (samefile(path, datafile)) {
         error_ = path + ": the results file is the data file itself";
         return false;
@@ -235,8 +253,8 @@ bool ResultsFile::open(const std::string& path, const std::string& datafile,
 
 bool ResultsFile::append(const std::string& entry) {
     error_.clear();
-    if (fd_ >= 0) return appendlocked(fd_, path_, entry + "\r\n" + "\r\n", error_);
-    return appendresults(path_, entry, error_);
+    if (fd_ >= 0) return appendlocked(fd_, path_, entry + "\r\n" + "\r\n", error_, stop_);
+    return appendresults(path_, entry, error_, stop_);
 }
 
 }  // namespace korvex

@@ -19,8 +19,10 @@ bool samefile(const std::string& a, const std::string& b);
 // is opened and closed again. A file that does not exist yet appears only
 // with its first entry whole (where the file system allows, else it is
 // created first). On failure error holds the system's text and every entry
-// written before is kept.
-bool appendresults(const std::string& path, const std::string& entry, std::string& error);
+// written before is kept. While another run holds the file, stop is asked
+// now and then; true gives the entry up, unwritten, with a failure.
+bool appendresults(const std::string& path, const std::string& entry, std::string& error,
+                   const std::function<bool()>& stop = {});
 
 // The results file for one batch run.
 class ResultsFile {
@@ -34,7 +36,8 @@ public:
     // that path can be opened for appending without creating it. A FIFO or
     // device is opened here once for the whole run (a regular file once per
     // entry); while a FIFO waits for its reader, stop is asked now and then
-    // and true gives up, with error() empty.
+    // and true gives up, with error() empty. Every append asks it too while
+    // another run holds the file.
     bool open(const std::string& path, const std::string& datafile,
               const std::function<bool()>& stop = {});
     bool append(const std::string& entry);
@@ -44,6 +47,7 @@ public:
 
 private:
     std::string path_;
+    std::function<bool()> stop_;
     int fd_ = -1;  // held for a FIFO or device only
     std::string error_;
 };

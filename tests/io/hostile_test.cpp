@@ -3,6 +3,7 @@
 // and FIFOs, and input that hides nothing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -244,20 +245,8 @@ TEST(Hostile, ClosedStderrLosesNoEntry) {
 }
 
 // Datasets written into a FIFO run as they arrive; a signal while the run
-// waits for more keeps what was done. Before any writer has come, the run
-// waits in a read, where a signal ends it as it ends a run.
+// waits for more keeps what was done.
 TEST(Hostile, DataFromAFifo) {
-    {
-        TempDir dir;
-        const std::string fifo = dir.file("data.fifo");
-        ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-        Program p(dir, {fifo, dir.file("results.txt")});
-        ASSERT_TRUE(p.waitinsyscall(SYS_poll));
-        p.signal(SIGTERM);
-        const Outcome o = p.finish();
-        EXPECT_EQ(o.status, 143) << o.err;
-        EXPECT_FALSE(o.killed);
-    }
     TempDir dir;
     const std::string fifo = dir.file("data.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -276,22 +265,53 @@ TEST(Hostile, DataFromAFifo) {
     EXPECT_NE(readfile(results).find("\r\nResults:\r\n"), std::string::npos);
 }
 
-// Input that never pauses and never ends a line (/dev/zero): the reader keeps
-// a bounded part of the line, and a signal still stops the run.
-TEST(Hostile, EndlessInputHearsAStop) {
-    TempDir dir;
-    Program p(dir, {"/dev/zero", dir.file("results.txt")});
-    bool reading = false;
-    for (int i = 0; i < 1000 && !reading; ++i) {
-        reading = p.procvalue("io", "rchar") > (256 << 20);
-        if (!reading) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+// Wherever a run may wait without end, a signal still ends it by its own
+// exit: a data FIFO no writer has opened yet; input that never pauses and
+// never ends a line (/dev/zero), of which the reader keeps a bounded part;
+// a results file another run holds locked (as one stopped mid-write would),
+// whose entry is then given up with a message, the file untouched.
+TEST(Hostile, EveryWaitHearsAStop) {
+    enum Wait { fifo, endless, locked };
+    for (const Wait wait : {fifo, endless, locked}) {
+        const std::string what = std::to_string(wait);
+        TempDir dir;
+        std::string data = dir.write("data.txt", dataset("100"));
+        const std::string results = dir.write("results.txt", "earlier\r\n");
+        if (wait == fifo) {
+            data = dir.file("data.fifo");
+            ASSERT_EQ(mkfifo(data.c_str(), 0600), 0);
+        }
+        if (wait == endless) data = "/dev/zero";
+        const int held = open(results.c_str(), O_RDONLY);
+        if (wait == locked) {
+            ASSERT_EQ(flock(held, LOCK_EX), 0);
+        }
+
+        Program p(dir, {data, results});
+        if (wait == endless) {
+            bool reading = false;
+            for (int i = 0; i < 1000 && !reading; ++i) {
+                reading = p.procvalue("io", "rchar") > (256 << 20);
+                if (!reading) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            ASSERT_TRUE(reading);
+            EXPECT_LT(p.procvalue("status", "VmHWM"), 200 << 10);  // kB
+        } else {
+            ASSERT_TRUE(p.waitinsyscall(wait == fifo ? SYS_poll : SYS_clock_nanosleep)) << what;
+        }
+        p.signal(SIGTERM);
+        const Outcome o = p.finish();
+        close(held);
+        EXPECT_FALSE(o.killed) << what;
+        EXPECT_EQ(o.status, wait == locked ? 1 : 143) << what << o.err;
+        if (wait == locked) {
+            EXPECT_NE(o.err.find("this entry was not written: stopped while another run held "
+                                 "the file"),
+                      std::string::npos)
+                << o.err;
+        }
+        EXPECT_EQ(readfile(results), "earlier\r\n") << what;
     }
-    ASSERT_TRUE(reading);
-    EXPECT_LT(p.procvalue("status", "VmHWM"), 200 << 10);  // kB
-    p.signal(SIGTERM);
-    const Outcome o = p.finish();
-    EXPECT_EQ(o.status, 143) << o.err;
-    EXPECT_FALSE(o.killed);
 }
 
 // A FIFO as the results file is opened once: a reader that reads to the end
