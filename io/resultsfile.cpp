@@ -68,22 +68,35 @@ bool syncfile(int fd, int& code) {
     }
 }
 
+// Tries until settled() says the matter is settled (done, or failed for
+// good), napping between tries (1 ms, growing to 50 ms) so that stop is
+// asked now and then; false when stop gave the wait up.
+bool napuntil(const std::function<bool()>& settled, const std::function<bool()>& stop) {
+    auto nap = std::chrono::milliseconds(1);
+    while (!settled()) {
+        if (stop && stop()) return false;
+        std::this_thread::sleep_for(nap);
+        nap = std::min(nap * 2, std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
 enum class Lock { held, none, stopped };
 
 // Lock::none when the file system offers no locks; the append then goes on
 // unlocked and never takes anything back. Another run holds the lock only
 // for one entry, but a run stopped mid-write would hold it for ever: the
-// wait is in short naps, and stop is asked between them.
+// wait is in naps, and stop is asked between them.
 Lock lockfile(int fd, const std::function<bool()>& stop) {
-    auto nap = std::chrono::milliseconds(1);
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return Lock::held;
-        if (errno == EINTR) continue;
-        if (errno != EWOULDBLOCK) return Lock::none;
-        if (stop && stop()) return Lock::stopped;
-        std::this_thread::sleep_for(nap);
-        nap = std::min(nap * 2, std::chrono::milliseconds(50));
-    }
+    bool held = false;
+    const bool settled = napuntil(
+        [&] {
+            held = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            return held || (errno != EWOULDBLOCK && errno != EINTR);
+        },
+        stop);
+    if (!settled) return Lock::stopped;
+    return held ? Lock::held : Lock::none;
 }
 
 // One entry onto an open descriptor, under the lock. The lock goes with the
@@ -237,15 +250,18 @@ bool ResultsFile::open(const std::string& path, const std::string& datafile,
     }
     // Opening a FIFO waits for a reader: wait without blocking, so that a
     // stop request is heard.
-    for (;;) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ >= 0) break;
-        if (errno != ENXIO && errno != EINTR) {
-            error_ = systemtext(path, errno);
-            return false;
-        }
-        if (stop && stop()) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    int code = 0;
+    const bool settled = napuntil(
+        [&] {
+            fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
+            code = fd_ < 0 ? errno : 0;
+            return fd_ >= 0 || (code != ENXIO && code != EINTR);
+        },
+        stop);
+    if (!settled) return false;
+    if (fd_ < 0) {
+        error_ = systemtext(path, code);
+        return false;
     }
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
     return true;
