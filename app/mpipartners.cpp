@@ -94,7 +94,6 @@ void MpiPartners::start(int threads) {
     command(gatherthreads);
     weights_.assign(static_cast<std::size_t>(size_), 0);
     MPI_Allgather(&threads, 1, MPI_INT, weights_.data(), 1, MPI_INT, MPI_COMM_WORLD);
-    started_ = true;
 }
 
 int MpiPartners::serve(int threads) {

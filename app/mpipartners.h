@@ -44,7 +44,6 @@ private:
 
     int rank_ = 0;
     int size_ = 1;
-    bool started_ = false;
     bool open_ = false;  // a dataset begun and not ended
     std::vector<int> weights_;
 };
