@@ -31,6 +31,7 @@
 #ifdef KORVEX_MPI
 #include "app/mpipartners.h"
 #endif
+#include "app/version.h"
 #include "io/commandline.h"
 #include "io/numbers.h"
 #include "io/report.h"
@@ -223,7 +224,7 @@ std::optional<int> readcommandline(const korvex::CommandLine& line, Options& opt
         return 0;
     }
     if (line.version) {
-        std::cout << program << " " << KORVEX_VERSION << "\n";
+        korvex::printversion(std::cout, program);
         return 0;
     }
     if (!line.error.empty()) return usageerror(line.error);

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "app/version.h"
 #include "engine/kinds.h"
 #include "engine/run.h"
 #include "io/batch.h"
@@ -205,7 +206,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (line.version) {
-        std::cout << "korvex-draw " << KORVEX_VERSION << "\n";
+        korvex::printversion(std::cout, "korvex-draw");
         return 0;
     }
     if (!line.error.empty()) return usageerror(line.error);
