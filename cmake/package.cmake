@@ -1,11 +1,15 @@
 # The Debian packages, made by "cpack -G DEB" (or the package target) in the
 # build folder, one for each install component, their dependencies computed
 # from the installed binaries by dpkg-shlibdeps:
-#   korvex_VERSION_ARCH.deb      the window, korvex-batch, korvex-draw, their
-#                                manual pages, the desktop files and examples;
-#   korvex-mpi_VERSION_ARCH.deb  korvex-batch-mpi and its manual page, made
-#                                only where MPI is found. It alone pulls in
-#                                Open MPI and its network libraries.
+#   korvex-batch_VERSION_ARCH.deb  korvex-batch, its manual page, the examples
+#                                  and the guide; no Qt, for machines without
+#                                  a display; every other package needs it;
+#   korvex_VERSION_ARCH.deb        the window and korvex-draw, their manual
+#                                  pages and the desktop files;
+#   korvex-mpi_VERSION_ARCH.deb    korvex-batch-mpi, its manual page and the
+#                                  Slurm script, made only where MPI is found.
+#                                  It alone pulls in Open MPI and its network
+#                                  libraries.
 set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VENDOR "The Korvex developers")
 set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
@@ -18,7 +22,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_GENERATOR DEB)
 
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL korvex)
+set(CPACK_COMPONENTS_ALL cli korvex)
 if(TARGET korvex-batch-mpi)
   list(APPEND CPACK_COMPONENTS_ALL mpi)
 endif()
@@ -38,18 +42,28 @@ line, point) at any displacement and Euler rotation, with its error at the
 99.9% confidence level, the share of emissions that hit, the crossings of
 each detector face and the mean path through the detector.")
 
+set(CPACK_DEBIAN_CLI_PACKAGE_NAME korvex-batch)
+set(CPACK_DEBIAN_CLI_DESCRIPTION "Monte Carlo average solid angle of a detector, command-line program
+${korvex_about}
+
+The package holds the command-line program korvex-batch, which runs the
+datasets of a data file into a results file, with the examples and the
+guide. It needs no display and no Qt: the package for computing nodes.")
+
 set(CPACK_DEBIAN_KORVEX_PACKAGE_NAME korvex)
 set(CPACK_DEBIAN_KORVEX_DESCRIPTION "${PROJECT_DESCRIPTION}
 ${korvex_about}
 
-The package holds the window program korvex and two command-line programs:
-korvex-batch runs the datasets of a data file into a results file, and
-korvex-draw draws each dataset's geometry to scale as SVG and PNG.")
+The package holds the window program korvex and korvex-draw, which draws
+each dataset's geometry to scale as SVG and PNG; the command-line program
+korvex-batch comes with the package korvex-batch.")
 
-# korvex-mpi needs the very version of korvex it was built with (its
-# documentation and examples live there) and mpirun to start its ranks.
+# The desktop package and korvex-mpi need the very version of korvex-batch
+# they were built with (the documentation and examples live there);
+# korvex-mpi needs mpirun to start its ranks.
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
-set(CPACK_COMPONENT_MPI_DEPENDS korvex)
+set(CPACK_COMPONENT_KORVEX_DEPENDS cli)
+set(CPACK_COMPONENT_MPI_DEPENDS cli)
 set(CPACK_DEBIAN_MPI_PACKAGE_NAME korvex-mpi)
 set(CPACK_DEBIAN_MPI_PACKAGE_RECOMMENDS openmpi-bin)
 set(CPACK_DEBIAN_MPI_DESCRIPTION "Monte Carlo average solid angle of a detector, spread over MPI ranks

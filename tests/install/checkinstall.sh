@@ -38,6 +38,7 @@ done <"$build/install_manifest.txt"
 
 # The tree holds exactly these files: no tests, benchmarks or libraries.
 expected=(share/doc/korvex/copyright share/doc/korvex/changelog.gz
+          share/doc/korvex/README.md share/doc/korvex/validation.md share/doc/korvex/convergence.png
           share/doc/korvex/examples/datasets.txt share/doc/korvex/examples/results.txt
           share/doc/korvex/examples/rotation.txt share/doc/korvex/examples/slurm.sh)
 window=no
@@ -58,19 +59,33 @@ if [ "$actual" != "$wanted" ]; then
     fail "installed files differ from the expected list (< installed, > expected):"
     diff <(echo "$actual") <(echo "$wanted") | grep '^[<>]'
 fi
-# The packages split that tree by install component: mpi (korvex-mpi) holds
-# the MPI program, its page and its own copyright and changelog; korvex holds
-# the rest, so that the desktop package needs no MPI.
-if [[ " ${programs[*]} " == *" korvex-batch-mpi "* ]]; then
+# The packages split that tree by install component: cli (korvex-batch)
+# holds the command-line program, its page, the examples and the guide, with
+# its own copyright and changelog; mpi (korvex-mpi) the MPI program, its page
+# and the Slurm script; korvex the rest, so that korvex-batch needs no Qt and
+# the desktop package no MPI.
+if [[ " ${programs[*]} " == *" korvex-batch "* ]]; then
+    cli=$(printf '%s\n' bin/korvex-batch share/man/man1/korvex-batch.1.gz \
+          share/doc/korvex/README.md share/doc/korvex/validation.md share/doc/korvex/convergence.png \
+          share/doc/korvex/examples/datasets.txt share/doc/korvex/examples/results.txt \
+          share/doc/korvex/examples/rotation.txt \
+          share/doc/korvex-batch/copyright share/doc/korvex-batch/changelog.gz | sort)
     mpi=$(printf '%s\n' bin/korvex-batch-mpi share/man/man1/korvex-batch-mpi.1.gz \
+          share/doc/korvex/examples/slurm.sh \
           share/doc/korvex-mpi/copyright share/doc/korvex-mpi/changelog.gz | sort)
-    for component in korvex mpi; do
+    components="cli korvex"
+    [[ " ${programs[*]} " == *" korvex-batch-mpi "* ]] && components="$components mpi"
+    for component in $components; do
         part=$(mktemp -d)
         cmake --install "$build" --prefix "$part" --component $component >/dev/null 2>&1 ||
             fail "cmake --install --component $component"
         got=$(cd "$part" && find . -type f -o -type l | sed 's|^\./||' | sort)
         rm -rf "$part"
-        if [ $component = mpi ]; then want=$mpi; else want=$(grep -vxF "$mpi" <<<"$wanted"); fi
+        case $component in
+        cli) want=$cli ;;
+        mpi) want=$mpi ;;
+        *) want=$(grep -vxF -e "$cli" -e "$mpi" <<<"$wanted" | grep -vx 'share/doc/korvex/examples/slurm.sh') ;;
+        esac
         if [ "$got" != "$want" ]; then
             fail "component $component differs from the expected list (< installed, > expected):"
             diff <(echo "$got") <(echo "$want") | grep '^[<>]'
@@ -80,7 +95,9 @@ fi
 for program in "${programs[@]}"; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
     [ "$program" = korvex ] && continue
-    [ "$("$prefix/bin/$program" --version)" = "$program $version" ] || fail "$program --version does not say $version"
+    out=$("$prefix/bin/$program" --version)
+    [ "$(head -n1 <<<"$out")" = "$program $version" ] || fail "$program --version does not say $version"
+    grep -q 'MIT License' <<<"$out" || fail "$program --version does not name the licence"
 done
 
 batch=$prefix/bin/korvex-batch
