@@ -35,6 +35,7 @@
 #include "io/numbers.h"
 #include "io/report.h"
 #include "io/resultsfile.h"
+#include "io/rotationsense.h"
 #include "io/runcommand.h"
 
 namespace {
@@ -219,7 +220,10 @@ private:
 // otherwise the exit status, after the help, version or usage error.
 std::optional<int> readcommandline(const korvex::CommandLine& line, Options& options) {
     if (line.help) {
-        std::cout << usage << "\n" << helptext;
+        std::cout << usage << "\n"
+                  << helptext << "\nRotation angles (values 18, 19 and 20 of a dataset):\n"
+                  << korvex::rotationsense << "\n"
+                  << korvex::rotationexample;
         return 0;
     }
     if (line.version) {
