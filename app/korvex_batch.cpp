@@ -37,6 +37,7 @@
 #include "io/resultsfile.h"
 #include "io/rotationsense.h"
 #include "io/runcommand.h"
+#include "io/systemtext.h"
 
 namespace {
 
@@ -277,10 +278,8 @@ int main(int argc, char** argv) {
     setsignals();
     if (const auto status = readcommandline(line, options)) return *status;
 
-    std::error_code ec;
-    if (!std::filesystem::exists(options.datafile, ec)) {
-        std::cerr << program << ": " << options.datafile << ": "
-                  << std::generic_category().message(ENOENT) << "\n";
+    if (const std::string why = korvex::whynotfound(options.datafile); !why.empty()) {
+        std::cerr << program << ": " << why << "\n";
         return 2;
     }
     // Its own reports would be read back as datasets.

@@ -8,17 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
-#include <system_error>
 
 #include "io/numbers.h"
+#include "io/systemtext.h"
 
 namespace korvex {
 
 namespace {
-
-std::string systemtext(const std::string& path, int code) {
-    return path + ": " + std::generic_category().message(code);
-}
 
 // How long a read waits for input before it asks whether to stop.
 constexpr int stoppoll = 200;  // milliseconds
@@ -53,7 +49,7 @@ void DataFile::close() {
     fd_ = -1;
 }
 
-void DataFile::fail(int code) { error_ = systemtext(path_, code != 0 ? code : EIO); }
+void DataFile::fail(int code) { error_ = systemtext(path_, code); }
 
 bool DataFile::fill() {
     if (fd_ < 0 || ended_ || failed() || stopped_) return false;

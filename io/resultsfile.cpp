@@ -9,16 +9,13 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <system_error>
 #include <thread>
+
+#include "io/systemtext.h"
 
 namespace korvex {
 
 namespace {
-
-std::string systemtext(const std::string& path, int code) {
-    return path + ": " + std::generic_category().message(code != 0 ? code : EIO);
-}
 
 std::string folderof(const std::string& path) {
     const std::string folder = std::filesystem::path(path).parent_path().string();

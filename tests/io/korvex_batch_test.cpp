@@ -56,9 +56,20 @@ TEST(KorvexBatch, UsageErrors) {
         EXPECT_EQ(o.status, 2) << o.err;
         EXPECT_NE(o.err.find("usage:"), std::string::npos);
     }
-    o = run(dir, {dir.file("missing.txt"), results});
-    EXPECT_EQ(o.status, 2);
-    EXPECT_NE(o.err.find("No such file or directory"), std::string::npos) << o.err;
+    // A data file that cannot be found, in the system's words for why.
+    std::filesystem::create_symlink("loop.txt", dir.file("loop.txt"));
+    const struct {
+        std::string path, why;
+    } unfound[] = {
+        {dir.file("missing.txt"), "No such file or directory"},
+        {dir.file("loop.txt"), "Too many levels of symbolic links"},
+        {dir.file(std::string(300, 'x')), "File name too long"},
+    };
+    for (const auto& u : unfound) {
+        o = run(dir, {u.path, results});
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.err, "korvex-batch: " + u.path + ": " + u.why + "\n");
+    }
     EXPECT_FALSE(std::filesystem::exists(results));
 }
 
