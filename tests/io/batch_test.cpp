@@ -318,7 +318,7 @@ TEST(ReadDataset, ReadErrorOnTheDataFile) {
     EXPECT_NE(missing.error().find("No such file or directory"), std::string::npos);
 }
 
-TEST(ProblemEntry, Text) {
+TEST(ProblemEntry, NamesTheDatasetAndTheReasonBetweenEmptyLines) {
     EXPECT_EQ(problementry(2, readerrorreason("'abc' is not a valid floating point value")),
               "\r\n\r\nProblem in dataset 2\r\n"
               "No results saved - error reading input dataset. 'abc' is not a valid floating "
