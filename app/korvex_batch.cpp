@@ -36,7 +36,9 @@
 #include "io/numbers.h"
 #include "io/report.h"
 #include "io/resultsfile.h"
+#include "io/rotationsense.h"
 #include "io/runcommand.h"
+#include "io/systemtext.h"
 
 namespace {
 
@@ -220,7 +222,10 @@ private:
 // otherwise the exit status, after the help, version or usage error.
 std::optional<int> readcommandline(const korvex::CommandLine& line, Options& options) {
     if (line.help) {
-        std::cout << usage << "\n" << helptext;
+        std::cout << usage << "\n"
+                  << helptext << "\nRotation angles (values 18, 19 and 20 of a dataset):\n"
+                  << korvex::rotationsense << "\n"
+                  << korvex::rotationexample;
         return 0;
     }
     if (line.version) {
@@ -274,10 +279,8 @@ int main(int argc, char** argv) {
     setsignals();
     if (const auto status = readcommandline(line, options)) return *status;
 
-    std::error_code ec;
-    if (!std::filesystem::exists(options.datafile, ec)) {
-        std::cerr << program << ": " << options.datafile << ": "
-                  << std::generic_category().message(ENOENT) << "\n";
+    if (const std::string why = korvex::whynotfound(options.datafile); !why.empty()) {
+        std::cerr << program << ": " << why << "\n";
         return 2;
     }
     // Its own reports would be read back as datasets.

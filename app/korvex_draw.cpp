@@ -7,15 +7,19 @@
 // Exit codes, as korvex-batch's: 0 when the data file was read to its end
 // (datasets named on stderr included), 1 on an input or output error, 2 on a
 // usage error or a missing data file.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <cerrno>
 #include <charconv>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -31,6 +35,7 @@
 #include "io/commandline.h"
 #include "io/numbers.h"
 #include "io/runcommand.h"
+#include "io/systemtext.h"
 #include "ui/geometrypicture.h"
 
 namespace {
@@ -90,11 +95,35 @@ int usageerror(const std::string& what) {
     return 2;
 }
 
-// Writes data to path as a whole (or not at all); error gets the reason.
-bool writefile(const QString& path, const QByteArray& data, std::string& error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit()) {
-        error = path.toStdString() + ": " + file.errorString().toStdString();
+// Writes data to path as a whole or not at all: into a new file beside it,
+// synced, then renamed over path. error gets the system's text of a failure
+// ("No space left on device"; QSaveFile would call that an unknown error).
+bool writefile(const QString& qpath, const QByteArray& data, std::string& error) {
+    const std::string path = QFile::encodeName(qpath).toStdString();
+    const std::string part = path + "." + std::to_string(::getpid()) + ".part";
+    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error = korvex::systemtext(path, errno);
+        return false;
+    }
+    const char* p = data.constData();
+    std::size_t left = static_cast<std::size_t>(data.size());
+    int code = 0;
+    while (left > 0 && code == 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n > 0) {
+            p += n;
+            left -= static_cast<std::size_t>(n);
+        } else if (n < 0 && errno != EINTR) {
+            code = errno;
+        }
+    }
+    if (code == 0 && ::fsync(fd) != 0) code = errno;
+    if (::close(fd) != 0 && code == 0) code = errno;
+    if (code == 0 && ::rename(part.c_str(), path.c_str()) != 0) code = errno;
+    if (code != 0) {
+        ::unlink(part.c_str());
+        error = korvex::systemtext(path, code);
         return false;
     }
     return true;
@@ -198,6 +227,9 @@ int drawall(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A write over the file size limit then fails with its error ("File too
+    // large") instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     Options options;
     const korvex::CommandLine line =
         korvex::scancommandline(argc, argv, {"--rays", "--size", "--view"}, {});
@@ -233,12 +265,11 @@ int main(int argc, char** argv) {
     options.datafile = line.files[0];
     options.outdir = line.files[1];
 
-    std::error_code ec;
-    if (!std::filesystem::exists(options.datafile, ec)) {
-        std::cerr << "korvex-draw: " << options.datafile << ": "
-                  << std::generic_category().message(ENOENT) << "\n";
+    if (const std::string why = korvex::whynotfound(options.datafile); !why.empty()) {
+        std::cerr << "korvex-draw: " << why << "\n";
         return 2;
     }
+    std::error_code ec;
     std::filesystem::create_directories(options.outdir, ec);
     if (ec) {
         std::cerr << "korvex-draw: " << options.outdir << ": " << ec.message() << "\n";

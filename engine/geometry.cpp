@@ -21,10 +21,6 @@ double degtorad(double degrees) {
     return static_cast<double>(static_cast<long double>(degrees) * pil / 180.0L);
 }
 
-double radtodeg(double radians) {
-    return static_cast<double>(static_cast<long double>(radians) * 180.0L / pil);
-}
-
 bool isrotated(const RunParameters& prm) { return prm.rotx != 0 || prm.roty != 0 || prm.rotz != 0; }
 
 std::array<double, 9> rotmatrix(double rotx, double roty, double rotz) {

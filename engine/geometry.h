@@ -58,9 +58,6 @@ void startdataset(GeometryFlags& flags, RunParameters& prm);
 // Degrees to radians: value x pi (long double) / 180, stored as a double.
 double degtorad(double degrees);
 
-// Radians back to degrees for the report: value x 180 / pi.
-double radtodeg(double radians);
-
 // True when any angle is not exactly 0.
 bool isrotated(const RunParameters& prm);
 

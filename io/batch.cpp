@@ -8,17 +8,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <optional>
-#include <system_error>
 
 #include "io/numbers.h"
+#include "io/systemtext.h"
 
 namespace korvex {
 
 namespace {
-
-std::string systemtext(const std::string& path, int code) {
-    return path + ": " + std::generic_category().message(code);
-}
 
 // How long a read waits for input before it asks whether to stop.
 constexpr int stoppoll = 200;  // milliseconds
@@ -53,7 +49,7 @@ void DataFile::close() {
     fd_ = -1;
 }
 
-void DataFile::fail(int code) { error_ = systemtext(path_, code != 0 ? code : EIO); }
+void DataFile::fail(int code) { error_ = systemtext(path_, code); }
 
 bool DataFile::fill() {
     if (fd_ < 0 || ended_ || failed() || stopped_) return false;
@@ -165,15 +161,15 @@ bool flagvalue(const std::string& text) {
 std::string valuecount(int n) { return std::to_string(n) + (n == 1 ? " value" : " values"); }
 
 // Values 6 to 21 in order, each stored into prm followed by its effect on
-// the flags. False at the first value that is not a number.
-bool convertnumbers(const std::array<std::string, maxvalues + 1>& value, RunParameters& prm,
-                    GeometryFlags& flags, std::string& readerror) {
+// the flags. The number of the first value that is not a number, or 0.
+int convertnumbers(const std::array<std::string, maxvalues + 1>& value, RunParameters& prm,
+                   GeometryFlags& flags, std::string& readerror) {
     for (int k = 6; k <= 21; ++k) {
         const std::optional<double> number = parsenumber(value[k]);
         if (!number) {
             readerror = quotedvalue(value[k]) + " is not a valid floating point value";
             prm.emissions = 0;
-            return false;
+            return k;
         }
         const double v = *number;
         switch (k) {
@@ -209,7 +205,7 @@ bool convertnumbers(const std::array<std::string, maxvalues + 1>& value, RunPara
             case 21: prm.emissions = v; break;
         }
     }
-    return true;
+    return 0;
 }
 
 }  // namespace
@@ -276,7 +272,14 @@ void readdataset(DataFile& file, RunParameters& prm, GeometryFlags& flags, Batch
     // so a point-source choice left on the window must not carry over.
     flags.ptsrc = false;
 
-    if (!convertnumbers(value, prm, flags, batch.readerror)) return;
+    if (const int bad = convertnumbers(value, prm, flags, batch.readerror); bad != 0) {
+        // Not a bad value but a missing one: the dataset was closed too early.
+        if (bad > count) {
+            batch.readerror = "The dataset ends at '*' after " + valuecount(count) + "; " +
+                              std::to_string(usedvalues) + " are needed";
+        }
+        return;
+    }
 
     if (count < usedvalues) {
         // Without it the dataset would silently run as 4 pi.

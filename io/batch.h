@@ -1,10 +1,11 @@
-// Batch data files and results files.
+// Batch data files: reading them dataset by dataset, and the problem entry
+// that stands in a results file (io/resultsfile.h) for a dataset that cannot
+// be simulated.
 //
 // A data file holds datasets of up to 23 values, one value a line; "/" starts
 // a comment, blank lines are ignored and a line "*" ends a dataset. Values 1
 // to 5 and 22 are flags ("true" in any case is true), 6 to 21 are numbers,
-// 23 is ignored. A results file receives one entry per dataset: its report or
-// a problem entry, then an empty line.
+// 23 is ignored.
 #pragma once
 
 #include <functional>
@@ -27,7 +28,6 @@ public:
     // False, with error() set, when the file cannot be opened.
     bool open(const std::string& path);
     void close();  // never fails; harmless when not open
-    bool isopen() const { return fd_ >= 0; }
     // Asked now and then while a read waits for input (from a pipe or FIFO):
     // true gives the read up, and stopped() tells.
     void setstop(std::function<bool()> stop) { stop_ = std::move(stop); }

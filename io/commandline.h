@@ -1,7 +1,7 @@
-// The command line shared by korvex's programs: options come first, each a
-// switch ("--quiet") or an option with a value ("--seed 5" or "--seed=5");
-// "--" ends the options, so that a file name may begin with a minus sign;
-// the remaining arguments are file names.
+// The command line shared by korvex's programs: options and file names in
+// any order, each option a switch ("--quiet") or an option with a value
+// ("--seed 5" or "--seed=5"); after "--" every argument is a file name, so
+// that a file name may begin with a minus sign.
 #pragma once
 
 #include <cstdint>

@@ -10,8 +10,10 @@ namespace korvex {
 
 namespace {
 
-// The factor of the 99.9% confidence interval.
-constexpr long double confidence = 3.29L;
+// The factor of the 99.9% confidence interval, also as a percentage (exact:
+// the relative error is 329 x hitsigma / hits).
+constexpr long double confidencepercent = 329.0L;
+constexpr long double confidence = confidencepercent / 100;
 
 bool iswindow(DetectorKind kind) {
     return kind == DetectorKind::discwindow || kind == DetectorKind::rectwindow;
@@ -143,7 +145,7 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     }
     long double relativeerror = 0;
     long double meanpatherror = 0;
-    if (hits != 0) relativeerror = 329.0L * hitsigma / hits;  // 100 x 3.29
+    if (hits != 0) relativeerror = confidencepercent * hitsigma / hits;
     if (hits > 0) meanpatherror = confidence * hitsigma * t.meanpath / hits;
 
     line[8] = headingline(t, kind, ctx.aborted);

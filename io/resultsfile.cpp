@@ -9,16 +9,16 @@
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
-#include <system_error>
 #include <thread>
+
+#include "io/systemtext.h"
 
 namespace korvex {
 
 namespace {
 
-std::string systemtext(const std::string& path, int code) {
-    return path + ": " + std::generic_category().message(code != 0 ? code : EIO);
-}
+// An entry as it goes into the file: the text, its line end and one empty line.
+std::string withentryend(const std::string& entry) { return entry + "\r\n" + "\r\n"; }
 
 std::string folderof(const std::string& path) {
     const std::string folder = std::filesystem::path(path).parent_path().string();
@@ -172,7 +172,7 @@ bool samefile(const std::string& a, const std::string& b) {
 
 bool appendresults(const std::string& path, const std::string& entry, std::string& error,
                    const std::function<bool()>& stop) {
-    const std::string text = entry + "\r\n" + "\r\n";
+    const std::string text = withentryend(entry);
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
         switch (createwhole(path, text, error)) {
@@ -269,7 +269,7 @@ bool ResultsFile::open(const std::string& path, const std::string& datafile,
 
 bool ResultsFile::append(const std::string& entry) {
     error_.clear();
-    if (fd_ >= 0) return appendlocked(fd_, path_, entry + "\r\n" + "\r\n", error_, stop_);
+    if (fd_ >= 0) return appendlocked(fd_, path_, withentryend(entry), error_, stop_);
     return appendresults(path_, entry, error_, stop_);
 }
 

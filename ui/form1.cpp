@@ -17,6 +17,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "io/rotationsense.h"
 #include "ui/diagram.h"
 #include "ui/geometryview.h"
 #include "ui/inputswallower.h"
@@ -305,6 +306,13 @@ QWidget* TForm1::buildrotationtab() {
     Label_rot_x3 = newlabel("Label_rot_x3", "Rotation ccw about X", inputbox_rot_x3);
     Label_rot_y2 = newlabel("Label_rot_y2", "Rotation ccw about Y' ", Inputbox_rot_y2);
     Label_rot_z0 = newlabel("Label_rot_z0", "Rotation ccw about Z'' ", Inputbox_rot_z0);
+    // The sense of the angles, as korvex-batch --help and the manual pages give it.
+    const QString sense =
+        QString::fromUtf8(rotationsense) + QLatin1Char('\n') + QString::fromUtf8(rotationexample);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{inputbox_rot_x3, Inputbox_rot_y2, Inputbox_rot_z0,
+                                         Label_rot_x3, Label_rot_y2, Label_rot_z0})
+        w->setToolTip(sense);
     Label2 = newlabel("Label2", "Degrees");
     Memo2 = newnote("Memo2", memo2lines().join(QLatin1Char('\n')));
     Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

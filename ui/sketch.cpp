@@ -42,8 +42,9 @@ Sketch::Sketch(ViewAngle angle, double unit, double penscale)
     // the right (towards the source), Yd into the picture, Zd up. The
     // screen's right stays horizontal at every elevation, straight down
     // included.
+    // Whole turns dropped first: a huge azimuth (1e308) would overflow.
     const double elevation = angle.elevation * pi / 180;
-    const double azimuth = angle.azimuth * pi / 180;
+    const double azimuth = std::fmod(angle.azimuth, 360.0) * pi / 180;
     view_ = {std::cos(elevation) * std::cos(azimuth), std::cos(elevation) * std::sin(azimuth),
              std::sin(elevation)};
     right_ = {-std::sin(azimuth), std::cos(azimuth), 0};

@@ -250,7 +250,7 @@ TEST(Detectors, EveryTallyOfOneRay) {
 }
 
 // Tallies add up over rays, and a start inside, once noted, stays noted.
-TEST(Detectors, TalliesAccumulate) {
+TEST(Detectors, TalliesAddUpOverEmissionsAndSourceInsideStaysSet) {
     RunTallies t;
     testcuboid({0.1, 0.2, 3}, {0.1, 0.2, 2}, cuboid, t);
     testcuboid({-5, 0, -0.5}, {-4, 0, -0.5}, cuboid, t);

@@ -227,7 +227,7 @@ TEST(ReadDataset, UnreadableDatasetsAreSkipped) {
         {withvalue(11, "abc"), "'abc' is not a valid floating point value"},
         // Digit grouping and a comma are not numbers either.
         {withvalue(20, "10,000"), "'10,000' is not a valid floating point value"},
-        {withcount(10), "'' is not a valid floating point value"},
+        {withcount(10), "The dataset ends at '*' after 10 values; 22 are needed"},
         // Lacking only the 2 pi flag: a problem, not a silent 4 pi run.
         {withcount(21), "Value 22 (2 pi source, true or false) is missing"},
         {withcount(25), "More than 23 values before '*'"},
@@ -318,7 +318,7 @@ TEST(ReadDataset, ReadErrorOnTheDataFile) {
     EXPECT_NE(missing.error().find("No such file or directory"), std::string::npos);
 }
 
-TEST(ProblemEntry, Text) {
+TEST(ProblemEntry, NamesTheDatasetAndTheReasonBetweenEmptyLines) {
     EXPECT_EQ(problementry(2, readerrorreason("'abc' is not a valid floating point value")),
               "\r\n\r\nProblem in dataset 2\r\n"
               "No results saved - error reading input dataset. 'abc' is not a valid floating "

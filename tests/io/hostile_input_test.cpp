@@ -47,6 +47,12 @@ std::string with(int number, const std::string& text) {
     return dataset(v);
 }
 
+std::vector<std::string> first(std::size_t count) {
+    std::vector<std::string> v = sphere();
+    v.resize(count);
+    return v;
+}
+
 const std::string range = "; a length must be 0 or of size 1E-6 to 1E8.";
 
 TEST(HostileInput, BatchEntries) {
@@ -72,6 +78,14 @@ TEST(HostileInput, BatchEntries) {
          {"Spherical detector, r2 = 100000000", "Spherical detector, r2 = 1E-6",
           "Input data from file, dataset 4:"},
          {"Problem"}},
+        // Closed by "*" too early: the count, unless a value given is bad.
+        {"datasets closed too early",
+         dataset(first(10)) + dataset({"true", "false", "false", "false", "true", "abc"}),
+         {"Problem in dataset 1\r\nNo results saved - error reading input dataset. The dataset "
+          "ends at '*' after 10 values; 22 are needed.",
+          "Problem in dataset 2\r\nNo results saved - error reading input dataset. 'abc' is not "
+          "a valid floating point value."},
+         {"Results:", "''"}},
         {"a byte-order mark", "\xEF\xBB\xBF" + dataset(sphere()), {"Results:"}, {"Problem"}},
         {"old Mac line ends",
          dataset(sphere(), "\r") + dataset(sphere(), "\r"),

@@ -4,11 +4,13 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "batchprogram.h"
+#include "io/rotationsense.h"
 
 namespace korvex {
 namespace {
@@ -54,10 +56,45 @@ TEST(KorvexBatch, UsageErrors) {
         EXPECT_EQ(o.status, 2) << o.err;
         EXPECT_NE(o.err.find("usage:"), std::string::npos);
     }
-    o = run(dir, {dir.file("missing.txt"), results});
-    EXPECT_EQ(o.status, 2);
-    EXPECT_NE(o.err.find("No such file or directory"), std::string::npos) << o.err;
+    // A data file that cannot be found, in the system's words for why.
+    std::filesystem::create_symlink("loop.txt", dir.file("loop.txt"));
+    const struct {
+        std::string path, why;
+    } unfound[] = {
+        {dir.file("missing.txt"), "No such file or directory"},
+        {dir.file("loop.txt"), "Too many levels of symbolic links"},
+        {dir.file(std::string(300, 'x')), "File name too long"},
+    };
+    for (const auto& u : unfound) {
+        o = run(dir, {u.path, results});
+        EXPECT_EQ(o.status, 2);
+        EXPECT_EQ(o.err, "korvex-batch: " + u.path + ": " + u.why + "\n");
+    }
     EXPECT_FALSE(std::filesystem::exists(results));
+}
+
+// The sense of the rotation angles is stated in one set of words: what the
+// program prints with --help, and what the manual pages and the README say.
+TEST(KorvexBatch, RotationSenseIsTheSameInHelpManualAndReadme) {
+    TempDir dir;
+    const Outcome o = run(dir, {"--help"});
+    ASSERT_EQ(o.status, 0);
+    EXPECT_NE(o.out.find(rotationsense), std::string::npos) << o.out;
+    EXPECT_NE(o.out.find(rotationexample), std::string::npos) << o.out;
+
+    // Lines joined, roff's minus signs plain, runs of blanks one blank.
+    const auto flat = [](std::string text) {
+        text = std::regex_replace(text, std::regex(R"(\\-)"), "-");
+        return std::regex_replace(text, std::regex(R"(\s+)"), " ");
+    };
+    const std::string root = std::string(EXAMPLES_DIR) + "/../";
+    for (const char* doc : {"README.md", "data/korvex-batch.1.in", "data/korvex.1.in"}) {
+        const std::string text = flat(readfile(root + doc));
+        EXPECT_NE(text.find(flat(rotationsense)), std::string::npos) << doc;
+        if (std::string(doc) != "data/korvex.1.in") {
+            EXPECT_NE(text.find(flat(rotationexample)), std::string::npos) << doc;
+        }
+    }
 }
 
 TEST(KorvexBatch, SameSeedSameResults) {

@@ -369,6 +369,7 @@ void GeometryTest::drawWritesEveryDataset_data() {
     QTest::addColumn<QList<int>>("drawn");
     QTest::addColumn<QStringList>("stderrlines");  // {out}: the output folder
     QTest::addColumn<qint64>("memorylimit");       // bytes of address space; 0: none
+    QTest::addColumn<bool>("fulldisk");            // the output folder on a file system of one page
 
     // One dataset: flags, then values 6 to 21, then 2 pi.
     auto dataset = [](const char* flags, const char* value8, const char* value17) {
@@ -384,7 +385,7 @@ void GeometryTest::drawWritesEveryDataset_data() {
                            dataset("true false true false false", "0.5", "-0.5") + "1\n2\n";
 
     QTest::newRow("examples") << QString() << QStringList{"--rays", "50", "--size", "320x240"} << 0
-                              << QList<int>{1, 2, 3, 4, 5} << QStringList() << qint64(0);
+                              << QList<int>{1, 2, 3, 4, 5} << QStringList() << qint64(0) << false;
     QTest::newRow("broken datasets are named and skipped")
         << broken << QStringList{"--view=0,90"} << 0 << QList<int>{1, 4}
         << QStringList{"dataset 2: 'abc' is not a valid floating point value",
@@ -393,23 +394,35 @@ void GeometryTest::drawWritesEveryDataset_data() {
                        "dataset 4: WARNING. Part or all of the source is on or within the detector "
                        "volume.",
                        "dataset 5: The data file ends after 2 values of a dataset; 22 are needed"}
-        << qint64(0);
+        << qint64(0) << false;
     QTest::newRow("bad size") << QString() << QStringList{"--size", "320"} << 2 << QList<int>{}
                               << QStringList{
                                      "korvex-draw: --size takes WxH, each from 16 to 20000 "
                                      "pixels, not '320'",
                                      "usage: korvex-draw [--rays N] [--size WxH] [--view "
                                      "AZ,EL] DATAFILE OUTDIR"}
-                              << qint64(0);
+                              << qint64(0) << false;
     QTest::newRow("missing data file")
         << QStringLiteral("-") << QStringList() << 2 << QList<int>{}
-        << QStringList{"korvex-draw: missing.txt: No such file or directory"} << qint64(0);
+        << QStringList{"korvex-draw: missing.txt: No such file or directory"} << qint64(0) << false;
+    QTest::newRow("data file a symbolic link loop")
+        << QStringLiteral("loop") << QStringList() << 2 << QList<int>{}
+        << QStringList{"korvex-draw: loop.txt: Too many levels of symbolic links"} << qint64(0)
+        << false;
+    // Whole turns of the azimuth are dropped before it becomes radians.
+    QTest::newRow("huge azimuth") << QString() << QStringList{"--view", "1e308,22"} << 0
+                                  << QList<int>{1, 2, 3, 4, 5} << QStringList() << qint64(0)
+                                  << false;
+    QTest::newRow("full disk") << QString() << QStringList() << 1 << QList<int>{}
+                               << QStringList{"korvex-draw: {out}/dataset-1.svg: No space left "
+                                              "on device"}
+                               << qint64(0) << true;
     // A picture that does not fit in memory is an error, not an empty file.
     QTest::newRow("picture too large for memory")
         << QString() << QStringList{"--size", "20000x20000"} << 1 << QList<int>{}
         << QStringList{"korvex-draw: {out}/dataset-1.png: a picture of 20000x20000 pixels could "
                        "not be made (not enough memory)"}
-        << (qint64(1) << 30);
+        << (qint64(1) << 30) << false;
 }
 
 void GeometryTest::drawWritesEveryDataset() {
@@ -419,6 +432,7 @@ void GeometryTest::drawWritesEveryDataset() {
     QFETCH(QList<int>, drawn);
     QFETCH(QStringList, stderrlines);
     QFETCH(qint64, memorylimit);
+    QFETCH(bool, fulldisk);
 #ifdef __SANITIZE_ADDRESS__
     // The sanitizer reserves far more address space than any such limit.
     if (memorylimit > 0) QSKIP("an address-space limit does not apply under AddressSanitizer");
@@ -428,6 +442,9 @@ void GeometryTest::drawWritesEveryDataset() {
     QString datafile = QStringLiteral(EXAMPLES_DIR "/datasets.txt");
     if (data == QStringLiteral("-")) {
         datafile = QStringLiteral("missing.txt");
+    } else if (data == QStringLiteral("loop")) {
+        datafile = QStringLiteral("loop.txt");
+        QVERIFY(QFile::link(datafile, dir.filePath(datafile)));
     } else if (!data.isEmpty()) {
         datafile = dir.filePath(QStringLiteral("data.txt"));
         QFile f(datafile);
@@ -443,7 +460,20 @@ void GeometryTest::drawWritesEveryDataset() {
             setrlimit(RLIMIT_AS, &limit);
         });
     }
-    p.start(draw(), options + QStringList{datafile, out});
+    QString program = draw();
+    QStringList arguments = options + QStringList{datafile, out};
+    if (fulldisk) {
+        // A file system of one page, mounted in a namespace of the program's own.
+        if (QProcess::execute(QStringLiteral("unshare"), {"-rm", "true"}) != 0)
+            QSKIP("no mount namespace of our own (unshare -rm)");
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("pictures")));
+        arguments.prepend(program);
+        arguments = QStringList{"-rm", "sh", "-c",
+                                "mount -t tmpfs -o size=4k tmpfs \"$0\" && exec \"$@\"", out} +
+                    arguments;
+        program = QStringLiteral("unshare");
+    }
+    p.start(program, arguments);
     QVERIFY(p.waitForFinished(60000));
     QCOMPARE(p.exitCode(), status);
     const QStringList errors =
@@ -465,6 +495,7 @@ void GeometryTest::drawWritesEveryDataset() {
         const QByteArray text = svg.readAll();
         QVERIFY(text.contains("<svg") && text.contains("</svg>"));
         QVERIFY(text.contains(QStringLiteral(">Dataset %1<").arg(n).toLatin1()));
+        QVERIFY(!text.contains("nan"));
     }
 }
 

@@ -89,7 +89,7 @@ bool numbered(const std::vector<Entry>& entries, char marker, int count) {
     return next == count + 1;
 }
 
-TEST(Hostile, ResultsFileCheckedBeforeAnythingRuns) {
+TEST(HostileConditions, ResultsFileCheckedBeforeAnythingRuns) {
     TempDir dir;
     const std::string text = dataset("1000") + dataset("1000");
     const std::string data = dir.write("data.txt", text);
@@ -121,7 +121,7 @@ TEST(Hostile, ResultsFileCheckedBeforeAnythingRuns) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
 }
 
-TEST(Hostile, DataFileWithoutADataset) {
+TEST(HostileConditions, DataFileWithoutADataset) {
     for (const std::string text : {"", "/ only a comment\n\n  \n"}) {
         TempDir dir;
         const std::string data = dir.write("data.txt", text);
@@ -132,7 +132,7 @@ TEST(Hostile, DataFileWithoutADataset) {
     }
 }
 
-TEST(Hostile, BadValueEchoIsShortAndPrintable) {
+TEST(HostileConditions, BadValueEchoIsShortAndPrintable) {
     TempDir dir;
     const std::string value = std::string("5\0\x7f", 3) + std::string(1000000, 'x');
     std::string text = dataset("100");
@@ -151,7 +151,7 @@ TEST(Hostile, BadValueEchoIsShortAndPrintable) {
 
 // Two runs append to one file at once: entries with long bad values (once
 // 20 KB each) between short reports, each run's own dataset numbers in order.
-TEST(Hostile, ConcurrentRunsKeepEveryEntryWhole) {
+TEST(HostileConditions, ConcurrentRunsKeepEveryEntryWhole) {
     TempDir dir;
     const int count = 60;
     std::string a, b;
@@ -178,7 +178,7 @@ TEST(Hostile, ConcurrentRunsKeepEveryEntryWhole) {
 // file: they take back nothing of the other's. The file starts beyond their
 // limit, so each of their entries fails at once. They start with SIGXFSZ
 // ignored, as under trap '' XFSZ, so that the failed write itself stops them.
-TEST(Hostile, FailingWritesBesideASucceedingOne) {
+TEST(HostileConditions, FailingWritesBesideASucceedingOne) {
     TempDir dir;
     const int count = 400;
     std::string many, earlier;
@@ -218,7 +218,7 @@ TEST(Hostile, FailingWritesBesideASucceedingOne) {
     EXPECT_TRUE(numbered(entries, 'W', count));
 }
 
-TEST(Hostile, WriteOverTheFileSizeLimitTakesBackItsPartialEntry) {
+TEST(HostileConditions, WriteOverTheFileSizeLimitTakesBackItsPartialEntry) {
     TempDir dir;
     const std::string earlier = "earlier entry\r\n\r\n";
     const std::string results = dir.write("results.txt", earlier);
@@ -232,7 +232,7 @@ TEST(Hostile, WriteOverTheFileSizeLimitTakesBackItsPartialEntry) {
 }
 
 // A closed stderr (its reader gone) ends the progress, not the run.
-TEST(Hostile, ClosedStderrLosesNoEntry) {
+TEST(HostileConditions, ClosedStderrLosesNoEntry) {
     for (const char* quiet : {"--seed=5", "--quiet"}) {
         TempDir dir;
         const std::string data = dir.write("data.txt", dataset("20000") + dataset("100"));
@@ -246,7 +246,7 @@ TEST(Hostile, ClosedStderrLosesNoEntry) {
 
 // Datasets written into a FIFO run as they arrive; a signal while the run
 // waits for more keeps what was done.
-TEST(Hostile, DataFromAFifo) {
+TEST(HostileConditions, DataFromAFifo) {
     TempDir dir;
     const std::string fifo = dir.file("data.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -270,7 +270,7 @@ TEST(Hostile, DataFromAFifo) {
 // never ends a line (/dev/zero), of which the reader keeps a bounded part;
 // a results file another run holds locked (as one stopped mid-write would),
 // whose entry is then given up with a message, the file untouched.
-TEST(Hostile, EveryWaitHearsAStop) {
+TEST(HostileConditions, EveryWaitHearsAStop) {
     enum Wait { fifo, endless, locked };
     for (const Wait wait : {fifo, endless, locked}) {
         const std::string what = std::to_string(wait);
@@ -316,7 +316,7 @@ TEST(Hostile, EveryWaitHearsAStop) {
 
 // A FIFO as the results file is opened once: a reader that reads to the end
 // gets every entry.
-TEST(Hostile, ResultsIntoAFifo) {
+TEST(HostileConditions, ResultsIntoAFifo) {
     TempDir dir;
     const std::string fifo = dir.file("results.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
