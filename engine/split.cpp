@@ -107,23 +107,22 @@ public:
         } joiner{*this, pool};
         startworkers(pool);
         release();
+        if (pool.empty()) {
+            // Not one thread could be started: this thread runs the span
+            // itself, the same emissions in the same chunks, and watches
+            // between chunks.
+            watch_ = &watch;
+            guarded(0);
+        }
         const int running = static_cast<int>(pool.size());
-        for (;;) {
+        while (!pool.empty()) {
             {
                 std::unique_lock<std::mutex> lock(donelock_);
                 if (donecv_.wait_for(lock, std::chrono::milliseconds(4),
                                      [this, running] { return finished_ == running; }))
                     break;
             }
-            RunTallies sofar;
-            for (int w = 0; w < threads_; ++w) {
-                sofar.emitted += static_cast<double>(progress_[w].emitted.load());
-                sofar.hits += static_cast<double>(progress_[w].hits.load());
-            }
-            if (watch && !stop_ && watch(sofar)) {
-                stopped_ = true;
-                stop_ = true;
-            }
+            look(watch);
         }
         for (auto& t : pool) t.join();
         if (failure_) std::rethrow_exception(failure_);
@@ -138,6 +137,19 @@ public:
     }
 
 private:
+    // The watch, given the counts of every worker so far; true stops them.
+    void look(const SpanWatch& watch) {
+        RunTallies sofar;
+        for (int w = 0; w < threads_; ++w) {
+            sofar.emitted += static_cast<double>(progress_[w].emitted.load());
+            sofar.hits += static_cast<double>(progress_[w].hits.load());
+        }
+        if (watch && !stop_ && watch(sofar)) {
+            stopped_ = true;
+            stop_ = true;
+        }
+    }
+
     struct Slot {
         std::uint64_t next = 0, end = 0;
         bool orphan = false;  // its worker never started: anyone takes it whole
@@ -145,10 +157,10 @@ private:
 
     // One thread per worker, as many as the system gives: a refused thread
     // (too many threads for the process, the user or the container) leaves
-    // its share and those after it to the workers already running. Without
-    // a single worker the span cannot run, and the error is thrown. The
-    // workers wait for release(), so that none ends before every share
-    // without a worker is marked for taking over.
+    // its share and those after it to the workers already running, or, when
+    // not one starts, to the calling thread. The workers wait for release(),
+    // so that none ends before every share without a worker is marked for
+    // taking over.
     void startworkers(std::vector<std::thread>& pool) {
         for (int w = 0; w < threads_; ++w) {
             try {
@@ -157,7 +169,6 @@ private:
                         std::make_error_code(std::errc::resource_unavailable_try_again));
                 pool.emplace_back([this, w] { guarded(w); });
             } catch (const std::system_error&) {
-                if (w == 0) throw;
                 const std::lock_guard<std::mutex> lock(slotlock_);
                 for (int o = w; o < threads_; ++o)
                     slots_[static_cast<std::size_t>(o)].orphan = true;
@@ -262,6 +273,7 @@ private:
                 shown.emitted += static_cast<std::uint64_t>(t.emitted - emitted);
                 shown.hits += static_cast<std::uint64_t>(t.hits - hits);
                 if (at < chunkend) return;  // stopped
+                if (watch_) look(*watch_);
             }
         }
     }
@@ -283,6 +295,7 @@ private:
     std::atomic<bool> released_{false};  // every thread that will start has
     bool stopped_ = false;
     std::exception_ptr failure_;
+    const SpanWatch* watch_ = nullptr;  // set when the calling thread is the only worker
 
     std::mutex donelock_;
     std::condition_variable donecv_;

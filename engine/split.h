@@ -89,7 +89,8 @@ struct SpanTuning {
 // flags must be consistent. Threads start on equal shares; one that runs out
 // takes half of the largest share left. Where the system cannot start every
 // thread, those that started take over the others' shares whole; where it
-// cannot start one, the error is thrown.
+// cannot start one, the calling thread runs the whole range (the same
+// answer), calling watch between chunks.
 SpanResult runspan(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                    const MTRandomState& gen, Range range, int threads, const SpanWatch& watch,
                    SpanTuning tuning = {});

@@ -371,7 +371,8 @@ TEST(FastPath, SplitRunsMatchTheOneThreadLoop) {
 // behind their own generator): with every piece one chunk long and any share
 // worth taking, the parts still add up to the one-thread loop's tallies. So
 // do the shares of threads the system would not start, taken whole however
-// small; with no thread at all the span fails.
+// small; with no thread at all the calling thread runs it, and still hears a
+// stop.
 TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
     const GeometryFlags f{.cyldet = false, .sphdet = true};
     RunParameters prm{.r1 = 1, .r2 = 2, .c = 2.5, .emissions = 40 * chunksize + 333};
@@ -391,6 +392,7 @@ TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
         {7, {.startable = 1}},
         {7, {.startable = 3}},
         {100000, {.startable = 5}},
+        {4, {.startable = 0}},
     };
     for (const auto& c : cases) {
         const std::string what =
@@ -403,7 +405,10 @@ TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
         EXPECT_EQ(t.pathsum, one.pathsum) << what;
     }
     auto gen = mtcreate(21);
-    EXPECT_THROW(runspan(prm, f, frame, *gen, all, 4, {}, {.startable = 0}), std::system_error);
+    const SpanResult stopped = runspan(prm, f, frame, *gen, all, 4,
+                                       [](const RunTallies&) { return true; }, {.startable = 0});
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_EQ(stopped.counts.emitted, static_cast<double>(chunksize));
 }
 
 // Chunk by chunk, the path sum stays within 1e-12 of the sum taken emission
