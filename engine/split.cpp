@@ -69,7 +69,7 @@ struct alignas(64) Progress {
 class Span {
 public:
     Span(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
-         const MTRandomState& gen, Range range, int threads, SpanTuning tuning)
+         const MTRandomState& gen, Range range, int threads, SpanTuning tuning, WorkerPause* pause)
         : prm_(prm),
           flags_(flags),
           frame_(frame),
@@ -78,6 +78,7 @@ public:
           threads_(static_cast<int>(std::clamp<std::uint64_t>(
               (range.count + chunksize - 1) / chunksize, 1, static_cast<std::uint64_t>(threads)))),
           tuning_(tuning),
+          pause_(pause),
           slots_(static_cast<std::size_t>(threads_)),
           progress_(std::make_unique<Progress[]>(static_cast<std::size_t>(threads_))),
           counts_(static_cast<std::size_t>(threads_)) {
@@ -101,6 +102,7 @@ public:
             ~Joiner() {
                 span.stop_ = true;
                 span.release();
+                if (span.pause_) span.pause_->wake();
                 for (auto& t : pool)
                     if (t.joinable()) t.join();
             }
@@ -147,6 +149,7 @@ private:
         if (watch && !stop_ && watch(sofar)) {
             stopped_ = true;
             stop_ = true;
+            if (pause_) pause_->wake();
         }
     }
 
@@ -264,6 +267,10 @@ private:
                 const double emitted = t.emitted, hits = t.hits;
                 t.pathsum = 0;
                 while (at < chunkend && !stop_.load(std::memory_order_relaxed)) {
+                    if (pause_) {
+                        pause_->wait(stop_);
+                        if (stop_) break;
+                    }
                     const int n =
                         static_cast<int>(std::min<std::uint64_t>(blocksize, chunkend - at));
                     runner.run(*gen, n, t);
@@ -285,6 +292,7 @@ private:
     const Range range_;
     const int threads_;
     const SpanTuning tuning_;
+    WorkerPause* const pause_;
 
     std::mutex slotlock_;
     std::vector<Slot> slots_;
@@ -315,7 +323,7 @@ constexpr std::uint64_t partnerchunks = 256;
 
 bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                  MTRandomState& gen, RunTallies& t, int threads, Partners* partners,
-                 const SpanWatch& watch) {
+                 const SpanWatch& watch, WorkerPause* pause) {
     const std::uint64_t n = emissioncount(prm.emissions);
     const auto k = static_cast<std::uint64_t>(drawsper(prm, flags));
     const std::vector<int> alone{1};
@@ -337,7 +345,7 @@ bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Fra
         if (mine.count > 0) {
             mtjump(*at, (mine.first - atemission) * k);
             atemission = mine.first;
-            part = runspan(prm, flags, frame, *at, mine, threads, watch);
+            part = runspan(prm, flags, frame, *at, mine, threads, watch, {}, pause);
         }
         if (partners) {
             stopped = partners->combine(part, t);
@@ -360,8 +368,8 @@ bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Fra
 
 SpanResult runspan(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                    const MTRandomState& gen, Range range, int threads, const SpanWatch& watch,
-                   SpanTuning tuning) {
-    Span span(prm, flags, frame, gen, range, std::max(1, threads), tuning);
+                   SpanTuning tuning, WorkerPause* pause) {
+    Span span(prm, flags, frame, gen, range, std::max(1, threads), tuning, pause);
     return span.run(watch);
 }
 

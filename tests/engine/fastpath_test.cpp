@@ -4,12 +4,16 @@
 // decisions, and the same tallies.
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "engine/blockloop.h"
@@ -433,13 +437,31 @@ TEST(FastPath, ChunkedPathSumIsCloseToThePlainSum) {
 // An abort stops every thread; the tallies cover exactly the emissions
 // completed, and the count becomes the number emitted. The host aborts at the
 // first poll after a progress step, so some emissions are done however slowly
-// the threads start.
+// the threads start. While it makes up its mind (as the window asks the user)
+// it holds the workers: they stand still, using next to no processor time
+// next to what they used before over as long.
 TEST(FastPath, SplitAbortCoversTheCompletedEmissions) {
     struct AbortAfterStep : RecordingHost {
         bool pollabort() override {
             RecordingHost::pollabort();
-            return !steps.empty();
+            if (steps.empty()) return false;
+            const auto cpu = [] {
+                timespec ts{};
+                clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+                return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+            };
+            const auto over = [&](auto wait) {
+                const double before = cpu();
+                std::this_thread::sleep_for(wait);
+                return cpu() - before;
+            };
+            runningcpu = over(std::chrono::milliseconds(200));
+            holdworkers();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the current blocks end
+            heldcpu = over(std::chrono::milliseconds(200));
+            return true;
         }
+        double runningcpu = -1, heldcpu = -1;
     };
     const GeometryFlags f{};
     const double count = 1e9;
@@ -449,6 +471,9 @@ TEST(FastPath, SplitAbortCoversTheCompletedEmissions) {
     AbortAfterStep host;
     RunTallies t;
     EXPECT_TRUE(splitemissionloop(prm, f, frame, *gen, host, t, 2));
+    EXPECT_GE(host.heldcpu, 0);
+    EXPECT_LT(host.heldcpu * 10, host.runningcpu)
+        << host.heldcpu << " s against " << host.runningcpu;
     ASSERT_EQ(host.steps.size(), 1u);
     EXPECT_GE(t.emitted, host.steps[0]);
     EXPECT_LT(t.emitted, count);
