@@ -2,7 +2,8 @@
 
 #include <NTL/GF2X.h>
 
-#include <deque>
+#include <list>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -38,25 +39,58 @@ const NTL::GF2XModulus& characteristic() {
     return modulus;
 }
 
-// x^e mod the characteristic polynomial, coefficient i in bits[i]. A split
-// run makes the same jumps again and again (equal shares, equal rounds), and
-// forming the polynomial costs more than applying it, so the last few are
-// kept. NTL objects are not shared between threads: one at a time.
-std::vector<unsigned char> powerx(std::uint64_t e) {
-    static std::mutex lock;
-    static std::deque<std::pair<std::uint64_t, std::vector<unsigned char>>> recent;
-    const std::lock_guard<std::mutex> guard(lock);
-    for (const auto& [exponent, bits] : recent)
-        if (exponent == e) return bits;
-    const NTL::GF2XModulus& f = characteristic();
+// x^e mod the characteristic polynomial: coefficient i in bit i % 64 of
+// words[i / 64], degree + 1 coefficients.
+struct PowerX {
+    long terms = 0;
+    std::vector<std::uint64_t> words;
+    bool coefficient(long i) const {
+        return (words[static_cast<std::size_t>(i / 64)] >> (i % 64)) & 1u;
+    }
+};
+
+PowerX formpowerx(std::uint64_t e) {
     NTL::GF2X g;
-    NTL::PowerXMod(g, NTL::conv<NTL::ZZ>(static_cast<unsigned long>(e)), f);
-    std::vector<unsigned char> bits(static_cast<std::size_t>(NTL::deg(g) + 1));
-    for (long i = 0; i <= NTL::deg(g); ++i)
-        bits[static_cast<std::size_t>(i)] = NTL::IsOne(NTL::coeff(g, i));
-    if (recent.size() == 16) recent.pop_back();
-    recent.emplace_front(e, bits);
-    return bits;
+    NTL::PowerXMod(g, NTL::conv<NTL::ZZ>(static_cast<unsigned long>(e)), characteristic());
+    PowerX p;
+    p.terms = NTL::deg(g) + 1;
+    p.words.assign(static_cast<std::size_t>((p.terms + 63) / 64), 0);
+    for (long i = 0; i < p.terms; ++i)
+        if (NTL::IsOne(NTL::coeff(g, i)))
+            p.words[static_cast<std::size_t>(i / 64)] |= std::uint64_t{1} << (i % 64);
+    return p;
+}
+
+// x^e, kept for the jumps to come: a split run makes the same jumps again
+// and again (one per thread and round, equal rounds), and forming the
+// polynomial costs more than applying it. The polynomial is formed outside
+// the lock, so that threads jumping at once form theirs side by side (NTL's
+// shared modulus is only read); the lock guards the list alone. 1024 kept
+// (2.5 KB each) serve the distinct distances of a run on hundreds of threads.
+std::shared_ptr<const PowerX> powerx(std::uint64_t e) {
+    static std::mutex lock;
+    static std::list<std::pair<std::uint64_t, std::shared_ptr<const PowerX>>> recent;
+    constexpr std::size_t kept = 1024;
+    const auto find = [&]() -> std::shared_ptr<const PowerX> {
+        for (auto it = recent.begin(); it != recent.end(); ++it) {
+            if (it->first == e) {
+                recent.splice(recent.begin(), recent, it);
+                return it->second;
+            }
+        }
+        return nullptr;
+    };
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (auto found = find()) return found;
+    }
+    auto formed = std::make_shared<const PowerX>(formpowerx(e));
+    const std::lock_guard<std::mutex> guard(lock);
+    // Another thread may have formed the same one meanwhile.
+    if (auto found = find()) return found;
+    if (recent.size() == kept) recent.pop_back();
+    recent.emplace_front(e, formed);
+    return formed;
 }
 
 // One step of the recurrence on the window w[0..623]: appends w[624]. Reads
@@ -73,15 +107,16 @@ inline void step(std::uint32_t* w) {
 // oldest word and the 623 words after it); the last step drops the oldest
 // word, so every word of the result is exact.
 void advancewindow(std::uint32_t* mt, std::uint64_t words) {
-    const std::vector<unsigned char> g = powerx(words - 1);
-    std::vector<std::uint32_t> buf(static_cast<std::size_t>(n) + g.size() + 1, 0u);
+    const std::shared_ptr<const PowerX> g = powerx(words - 1);
+    const auto terms = static_cast<std::size_t>(g->terms);
+    std::vector<std::uint32_t> buf(static_cast<std::size_t>(n) + terms + 1, 0u);
     std::uint32_t* w = buf.data();
-    for (std::size_t i = g.size(); i-- > 0;) {
-        if (i + 1 < g.size()) {
+    for (std::size_t i = terms; i-- > 0;) {
+        if (i + 1 < terms) {
             step(w);
             ++w;
         }
-        if (g[i]) {
+        if (g->coefficient(static_cast<long>(i))) {
             for (int j = 0; j < n; ++j) w[j] ^= mt[j];
         }
     }

@@ -29,6 +29,14 @@ long long nowms() {
 }
 }  // namespace
 
+void LoopHost::holdworkers() {
+    if (workers_) workers_->hold();
+}
+
+void LoopHost::releaseworkers() {
+    if (workers_) workers_->release();
+}
+
 int threadsfor(std::uint64_t n, int threads) {
     return static_cast<int>(std::clamp<std::uint64_t>(n / minshare, 1, std::max(1, threads)));
 }
@@ -52,7 +60,13 @@ bool splitemissionloop(RunParameters& prm, const GeometryFlags& flags, const Fra
         }
         return host.pollabort();
     };
-    const bool stopped = splitrounds(prm, flags, frame, gen, t, threads, partners, watch);
+    WorkerPause pause;
+    struct Attached {
+        LoopHost& host;
+        ~Attached() { host.attachworkers(nullptr); }
+    } attached{host};
+    host.attachworkers(&pause);
+    const bool stopped = splitrounds(prm, flags, frame, gen, t, threads, partners, watch, &pause);
     if (partners) partners->end();
     if (stopped) prm.emissions = t.emitted;
     return stopped;

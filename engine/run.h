@@ -20,10 +20,21 @@ inline constexpr int pollinterval = 10001;
 inline constexpr double maxemissions = 9007199254740992.0;
 
 class Partners;
+class WorkerPause;
 
 class LoopHost {
 public:
     virtual ~LoopHost() = default;
+    // While a split run's workers run: holdworkers() holds them at their next
+    // block, releaseworkers() lets them go on; both do nothing otherwise. A
+    // host that asks the user whether to abort holds them meanwhile, so that
+    // Yes covers the emissions done when the user asked, as in one thread
+    // (and on Yes it need not release them: the run stops).
+    void holdworkers();
+    void releaseworkers();
+    // Set by the split run for its duration.
+    void attachworkers(WorkerPause* pause) { workers_ = pause; }
+
     // Every int(stepsize) + 1 emissions, with the tallies so far (their
     // pathsum is not summed up yet). A split run calls it, and pollabort,
     // from the thread that called rundataset, with the combined counts.
@@ -31,6 +42,9 @@ public:
     // Every pollinterval emissions: true when the user asks to abort (and has
     // confirmed it); the loop then ends with emissions := emitted.
     virtual bool pollabort() = 0;
+
+private:
+    WorkerPause* workers_ = nullptr;
 };
 
 // Why a dataset cannot be run.

@@ -69,7 +69,7 @@ struct alignas(64) Progress {
 class Span {
 public:
     Span(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
-         const MTRandomState& gen, Range range, int threads, SpanTuning tuning)
+         const MTRandomState& gen, Range range, int threads, SpanTuning tuning, WorkerPause* pause)
         : prm_(prm),
           flags_(flags),
           frame_(frame),
@@ -78,6 +78,7 @@ public:
           threads_(static_cast<int>(std::clamp<std::uint64_t>(
               (range.count + chunksize - 1) / chunksize, 1, static_cast<std::uint64_t>(threads)))),
           tuning_(tuning),
+          pause_(pause),
           slots_(static_cast<std::size_t>(threads_)),
           progress_(std::make_unique<Progress[]>(static_cast<std::size_t>(threads_))),
           counts_(static_cast<std::size_t>(threads_)) {
@@ -101,29 +102,29 @@ public:
             ~Joiner() {
                 span.stop_ = true;
                 span.release();
+                if (span.pause_) span.pause_->wake();
                 for (auto& t : pool)
                     if (t.joinable()) t.join();
             }
         } joiner{*this, pool};
         startworkers(pool);
         release();
+        if (pool.empty()) {
+            // Not one thread could be started: this thread runs the span
+            // itself, the same emissions in the same chunks, and watches
+            // between chunks.
+            watch_ = &watch;
+            guarded(0);
+        }
         const int running = static_cast<int>(pool.size());
-        for (;;) {
+        while (!pool.empty()) {
             {
                 std::unique_lock<std::mutex> lock(donelock_);
                 if (donecv_.wait_for(lock, std::chrono::milliseconds(4),
                                      [this, running] { return finished_ == running; }))
                     break;
             }
-            RunTallies sofar;
-            for (int w = 0; w < threads_; ++w) {
-                sofar.emitted += static_cast<double>(progress_[w].emitted.load());
-                sofar.hits += static_cast<double>(progress_[w].hits.load());
-            }
-            if (watch && !stop_ && watch(sofar)) {
-                stopped_ = true;
-                stop_ = true;
-            }
+            look(watch);
         }
         for (auto& t : pool) t.join();
         if (failure_) std::rethrow_exception(failure_);
@@ -138,6 +139,20 @@ public:
     }
 
 private:
+    // The watch, given the counts of every worker so far; true stops them.
+    void look(const SpanWatch& watch) {
+        RunTallies sofar;
+        for (int w = 0; w < threads_; ++w) {
+            sofar.emitted += static_cast<double>(progress_[w].emitted.load());
+            sofar.hits += static_cast<double>(progress_[w].hits.load());
+        }
+        if (watch && !stop_ && watch(sofar)) {
+            stopped_ = true;
+            stop_ = true;
+            if (pause_) pause_->wake();
+        }
+    }
+
     struct Slot {
         std::uint64_t next = 0, end = 0;
         bool orphan = false;  // its worker never started: anyone takes it whole
@@ -145,10 +160,10 @@ private:
 
     // One thread per worker, as many as the system gives: a refused thread
     // (too many threads for the process, the user or the container) leaves
-    // its share and those after it to the workers already running. Without
-    // a single worker the span cannot run, and the error is thrown. The
-    // workers wait for release(), so that none ends before every share
-    // without a worker is marked for taking over.
+    // its share and those after it to the workers already running, or, when
+    // not one starts, to the calling thread. The workers wait for release(),
+    // so that none ends before every share without a worker is marked for
+    // taking over.
     void startworkers(std::vector<std::thread>& pool) {
         for (int w = 0; w < threads_; ++w) {
             try {
@@ -157,7 +172,6 @@ private:
                         std::make_error_code(std::errc::resource_unavailable_try_again));
                 pool.emplace_back([this, w] { guarded(w); });
             } catch (const std::system_error&) {
-                if (w == 0) throw;
                 const std::lock_guard<std::mutex> lock(slotlock_);
                 for (int o = w; o < threads_; ++o)
                     slots_[static_cast<std::size_t>(o)].orphan = true;
@@ -253,6 +267,10 @@ private:
                 const double emitted = t.emitted, hits = t.hits;
                 t.pathsum = 0;
                 while (at < chunkend && !stop_.load(std::memory_order_relaxed)) {
+                    if (pause_) {
+                        pause_->wait(stop_);
+                        if (stop_) break;
+                    }
                     const int n =
                         static_cast<int>(std::min<std::uint64_t>(blocksize, chunkend - at));
                     runner.run(*gen, n, t);
@@ -262,6 +280,7 @@ private:
                 shown.emitted += static_cast<std::uint64_t>(t.emitted - emitted);
                 shown.hits += static_cast<std::uint64_t>(t.hits - hits);
                 if (at < chunkend) return;  // stopped
+                if (watch_) look(*watch_);
             }
         }
     }
@@ -273,6 +292,7 @@ private:
     const Range range_;
     const int threads_;
     const SpanTuning tuning_;
+    WorkerPause* const pause_;
 
     std::mutex slotlock_;
     std::vector<Slot> slots_;
@@ -283,6 +303,7 @@ private:
     std::atomic<bool> released_{false};  // every thread that will start has
     bool stopped_ = false;
     std::exception_ptr failure_;
+    const SpanWatch* watch_ = nullptr;  // set when the calling thread is the only worker
 
     std::mutex donelock_;
     std::condition_variable donecv_;
@@ -302,7 +323,7 @@ constexpr std::uint64_t partnerchunks = 256;
 
 bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                  MTRandomState& gen, RunTallies& t, int threads, Partners* partners,
-                 const SpanWatch& watch) {
+                 const SpanWatch& watch, WorkerPause* pause) {
     const std::uint64_t n = emissioncount(prm.emissions);
     const auto k = static_cast<std::uint64_t>(drawsper(prm, flags));
     const std::vector<int> alone{1};
@@ -324,7 +345,7 @@ bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Fra
         if (mine.count > 0) {
             mtjump(*at, (mine.first - atemission) * k);
             atemission = mine.first;
-            part = runspan(prm, flags, frame, *at, mine, threads, watch);
+            part = runspan(prm, flags, frame, *at, mine, threads, watch, {}, pause);
         }
         if (partners) {
             stopped = partners->combine(part, t);
@@ -347,8 +368,8 @@ bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Fra
 
 SpanResult runspan(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                    const MTRandomState& gen, Range range, int threads, const SpanWatch& watch,
-                   SpanTuning tuning) {
-    Span span(prm, flags, frame, gen, range, std::max(1, threads), tuning);
+                   SpanTuning tuning, WorkerPause* pause) {
+    Span span(prm, flags, frame, gen, range, std::max(1, threads), tuning, pause);
     return span.run(watch);
 }
 

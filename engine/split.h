@@ -7,8 +7,11 @@
 // so it too is the same for every split, the one-thread loop included.
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <vector>
 
 #include "engine/geometry.h"
@@ -72,6 +75,36 @@ void addspan(RunTallies& total, const SpanResult& part);
 // after its current block.
 using SpanWatch = std::function<bool(const RunTallies& sofar)>;
 
+// Holds the workers of a split run at their next block until released (the
+// window holds them while it asks whether to abort, so that the answer Yes
+// covers the emissions done when the user asked). Shared by every round of
+// a dataset.
+class WorkerPause {
+public:
+    void hold() { held_ = true; }
+    void release() {
+        const std::lock_guard<std::mutex> guard(lock_);
+        held_ = false;
+        cv_.notify_all();
+    }
+    // A worker, before each block: waits while held, unless stop is set.
+    void wait(const std::atomic<bool>& stop) {
+        if (!held_.load(std::memory_order_acquire)) return;
+        std::unique_lock<std::mutex> guard(lock_);
+        cv_.wait(guard, [&] { return !held_ || stop; });
+    }
+    // Once stop is set: every waiting worker goes on to see it.
+    void wake() {
+        const std::lock_guard<std::mutex> guard(lock_);
+        cv_.notify_all();
+    }
+
+private:
+    std::atomic<bool> held_{false};
+    std::mutex lock_;
+    std::condition_variable cv_;
+};
+
 // How the workers of a span share it out, in chunks: a worker takes its share
 // grain chunks at a time, so that another can take half of what is left;
 // halving a share costs a jump (a few milliseconds), so a share with fewer
@@ -89,10 +122,11 @@ struct SpanTuning {
 // flags must be consistent. Threads start on equal shares; one that runs out
 // takes half of the largest share left. Where the system cannot start every
 // thread, those that started take over the others' shares whole; where it
-// cannot start one, the error is thrown.
+// cannot start one, the calling thread runs the whole range (the same
+// answer), calling watch between chunks.
 SpanResult runspan(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                    const MTRandomState& gen, Range range, int threads, const SpanWatch& watch,
-                   SpanTuning tuning = {});
+                   SpanTuning tuning = {}, WorkerPause* pause = nullptr);
 
 // The other processes of a run spread over several (MPI), as the first
 // process and every other one sees them. Every process runs its share of
@@ -121,10 +155,11 @@ public:
 // share (share by partners' weights, or all of it without partners) on its
 // threads, and the parts of all processes are added to t. Leaves gen where
 // the one-thread loop leaves it. watch is this process's watch, given the
-// counts of the current round's part so far. True when stopped.
+// counts of the current round's part so far; pause, if any, holds this
+// process's workers. True when stopped.
 bool splitrounds(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame,
                  MTRandomState& gen, RunTallies& t, int threads, Partners* partners,
-                 const SpanWatch& watch);
+                 const SpanWatch& watch, WorkerPause* pause = nullptr);
 
 // Draws per emission of the dataset (2 to 5).
 int drawsper(const RunParameters& prm, const GeometryFlags& flags);

@@ -161,6 +161,52 @@ Creation createwhole(const std::string& path, const std::string& text, std::stri
     return result;
 }
 
+// Whether a file can really be created in folder: a folder that has been
+// deleted (a run started in it, with a relative results path) still looks
+// like a writable folder, but takes no new entry. 0 when it can, else the
+// system's error number. Nothing is left behind: an unnamed file where the
+// file system makes one, otherwise a file created and removed at once.
+int cancreatein(const std::string& folder) {
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return 0;
+    }
+    for (int attempt = 0;; ++attempt) {
+        const std::string probe =
+            folder + "/.korvex-check-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            ::unlink(probe.c_str());
+            return 0;
+        }
+        if (errno != EEXIST || attempt == 100) return errno;
+    }
+}
+
+// Opens path for appending without waiting: a FIFO without a reader is
+// waited for in naps, so that stop is heard. Sets code (0 when opened, and
+// when stop gave the wait up) and returns the descriptor, or -1.
+int openforappend(const std::string& path, int flags, const std::function<bool()>& stop,
+                  int& code) {
+    int fd = -1;
+    code = 0;
+    const bool settled = napuntil(
+        [&] {
+            fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC | flags, 0666);
+            code = fd < 0 ? errno : 0;
+            return fd >= 0 || (code != ENXIO && code != EINTR);
+        },
+        stop);
+    if (!settled) {
+        code = 0;
+        return -1;
+    }
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 }  // namespace
 
 bool samefile(const std::string& a, const std::string& b) {
@@ -173,18 +219,24 @@ bool samefile(const std::string& a, const std::string& b) {
 bool appendresults(const std::string& path, const std::string& entry, std::string& error,
                    const std::function<bool()>& stop) {
     const std::string text = withentryend(entry);
-    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
+    // The file may have been replaced since the run began (by a FIFO whose
+    // reader has not come yet): it is opened as at the start.
+    int code = 0;
+    int fd = openforappend(path, 0, stop, code);
+    if (fd < 0 && code == ENOENT) {
         switch (createwhole(path, text, error)) {
             case Creation::created: return true;
             case Creation::failed: return false;
             case Creation::exists:
             case Creation::unsupported: break;
         }
-        fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+        fd = openforappend(path, O_CREAT, stop, code);
     }
     if (fd < 0) {
-        error = systemtext(path, errno);
+        error = code != 0 ? systemtext(path, code)
+                          : path +
+                                ": this entry was not written: stopped while waiting for "
+                                "a reader";
         return false;
     }
     bool ok = appendlocked(fd, path, text, error, stop);
@@ -229,8 +281,8 @@ bool ResultsFile::open(const std::string& path, const std::string& datafile,
             error_ = systemtext(path, ENOTDIR);
             return false;
         }
-        if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
-            error_ = systemtext(path, errno);
+        if (const int code = cancreatein(folder); code != 0) {
+            error_ = systemtext(path, code);
             return false;
         }
         return true;
@@ -251,20 +303,9 @@ bool ResultsFile::open(const std::string& path, const std::string& datafile,
     // Opening a FIFO waits for a reader: wait without blocking, so that a
     // stop request is heard.
     int code = 0;
-    const bool settled = napuntil(
-        [&] {
-            fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
-            code = fd_ < 0 ? errno : 0;
-            return fd_ >= 0 || (code != ENXIO && code != EINTR);
-        },
-        stop);
-    if (!settled) return false;
-    if (fd_ < 0) {
-        error_ = systemtext(path, code);
-        return false;
-    }
-    ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-    return true;
+    fd_ = openforappend(path, 0, stop, code);
+    if (fd_ < 0 && code != 0) error_ = systemtext(path, code);
+    return fd_ >= 0;
 }
 
 bool ResultsFile::append(const std::string& entry) {

@@ -19,8 +19,9 @@ bool samefile(const std::string& a, const std::string& b);
 // is opened and closed again. A file that does not exist yet appears only
 // with its first entry whole (where the file system allows, else it is
 // created first). On failure error holds the system's text and every entry
-// written before is kept. While another run holds the file, stop is asked
-// now and then; true gives the entry up, unwritten, with a failure.
+// written before is kept. While another run holds the file, or a FIFO put
+// in its place waits for its reader, stop is asked now and then; true gives
+// the entry up, unwritten, with a failure.
 bool appendresults(const std::string& path, const std::string& entry, std::string& error,
                    const std::function<bool()>& stop = {});
 
@@ -33,7 +34,8 @@ public:
     ResultsFile& operator=(const ResultsFile&) = delete;
 
     // Before the first dataset runs: refuses the data file itself, and checks
-    // that path can be opened for appending without creating it. A FIFO or
+    // that path can be opened for appending, or created in its folder,
+    // without creating it. A FIFO or
     // device is opened here once for the whole run (a regular file once per
     // entry); while a FIFO waits for its reader, stop is asked now and then
     // and true gives up, with error() empty. Every append asks it too while

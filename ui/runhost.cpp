@@ -167,9 +167,12 @@ bool TForm1::pollabort() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     if (!swallower_->takeescape()) return false;
 
+    // A run split over threads stands still while the question is open.
+    holdworkers();
     swallower_->uninstall();
     QApplication::setOverrideCursor(Qt::ArrowCursor);
     const bool yes = confirm(ConfirmKind::yesno, abortquestion);
+    if (!yes) releaseworkers();
     QApplication::restoreOverrideCursor();
     swallower_->install();
     repaint();

@@ -4,12 +4,16 @@
 // decisions, and the same tallies.
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <bit>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "engine/blockloop.h"
@@ -371,7 +375,8 @@ TEST(FastPath, SplitRunsMatchTheOneThreadLoop) {
 // behind their own generator): with every piece one chunk long and any share
 // worth taking, the parts still add up to the one-thread loop's tallies. So
 // do the shares of threads the system would not start, taken whole however
-// small; with no thread at all the span fails.
+// small; with no thread at all the calling thread runs it, and still hears a
+// stop.
 TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
     const GeometryFlags f{.cyldet = false, .sphdet = true};
     RunParameters prm{.r1 = 1, .r2 = 2, .c = 2.5, .emissions = 40 * chunksize + 333};
@@ -391,6 +396,7 @@ TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
         {7, {.startable = 1}},
         {7, {.startable = 3}},
         {100000, {.startable = 5}},
+        {4, {.startable = 0}},
     };
     for (const auto& c : cases) {
         const std::string what =
@@ -403,7 +409,10 @@ TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
         EXPECT_EQ(t.pathsum, one.pathsum) << what;
     }
     auto gen = mtcreate(21);
-    EXPECT_THROW(runspan(prm, f, frame, *gen, all, 4, {}, {.startable = 0}), std::system_error);
+    const SpanResult stopped = runspan(prm, f, frame, *gen, all, 4,
+                                       [](const RunTallies&) { return true; }, {.startable = 0});
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_EQ(stopped.counts.emitted, static_cast<double>(chunksize));
 }
 
 // Chunk by chunk, the path sum stays within 1e-12 of the sum taken emission
@@ -428,13 +437,31 @@ TEST(FastPath, ChunkedPathSumIsCloseToThePlainSum) {
 // An abort stops every thread; the tallies cover exactly the emissions
 // completed, and the count becomes the number emitted. The host aborts at the
 // first poll after a progress step, so some emissions are done however slowly
-// the threads start.
+// the threads start. While it makes up its mind (as the window asks the user)
+// it holds the workers: they stand still, using next to no processor time
+// next to what they used before over as long.
 TEST(FastPath, SplitAbortCoversTheCompletedEmissions) {
     struct AbortAfterStep : RecordingHost {
         bool pollabort() override {
             RecordingHost::pollabort();
-            return !steps.empty();
+            if (steps.empty()) return false;
+            const auto cpu = [] {
+                timespec ts{};
+                clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+                return static_cast<double>(ts.tv_sec) + 1e-9 * static_cast<double>(ts.tv_nsec);
+            };
+            const auto over = [&](auto wait) {
+                const double before = cpu();
+                std::this_thread::sleep_for(wait);
+                return cpu() - before;
+            };
+            runningcpu = over(std::chrono::milliseconds(200));
+            holdworkers();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the current blocks end
+            heldcpu = over(std::chrono::milliseconds(200));
+            return true;
         }
+        double runningcpu = -1, heldcpu = -1;
     };
     const GeometryFlags f{};
     const double count = 1e9;
@@ -444,6 +471,9 @@ TEST(FastPath, SplitAbortCoversTheCompletedEmissions) {
     AbortAfterStep host;
     RunTallies t;
     EXPECT_TRUE(splitemissionloop(prm, f, frame, *gen, host, t, 2));
+    EXPECT_GE(host.heldcpu, 0);
+    EXPECT_LT(host.heldcpu * 10, host.runningcpu)
+        << host.heldcpu << " s against " << host.runningcpu;
     ASSERT_EQ(host.steps.size(), 1u);
     EXPECT_GE(t.emitted, host.steps[0]);
     EXPECT_LT(t.emitted, count);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +32,10 @@ struct Launch {
     rlim_t filesizelimit = RLIM_INFINITY;
     bool closedstderr = false;   // stderr a pipe whose reader has gone
     std::vector<int> ignored{};  // signals ignored from the start, as by trap '' or nohup
+    std::string deletedcwd{};    // started in this folder, deleted before the program runs
+    // No thread can be started beside the main one: RLIMIT_NPROC 1, as an
+    // ordinary user (root drops to nobody, whom the limit binds).
+    bool nothreads = false;
 };
 
 class Program {
@@ -49,6 +54,16 @@ public:
             dup2(out, STDOUT_FILENO);
             dup2(err, STDERR_FILENO);
             for (const int signo : launch.ignored) std::signal(signo, SIG_IGN);
+            if (!launch.deletedcwd.empty() &&
+                (chdir(launch.deletedcwd.c_str()) != 0 || rmdir(launch.deletedcwd.c_str()) != 0))
+                _exit(126);
+            if (launch.nothreads) {
+                if (geteuid() == 0 &&
+                    (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+                    _exit(126);
+                const rlimit one{1, 1};
+                if (setrlimit(RLIMIT_NPROC, &one) != 0) _exit(126);
+            }
             if (launch.filesizelimit != RLIM_INFINITY) {
                 const rlimit limit{launch.filesizelimit, launch.filesizelimit};
                 setrlimit(RLIMIT_FSIZE, &limit);

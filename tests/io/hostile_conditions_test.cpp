@@ -96,6 +96,14 @@ TEST(HostileConditions, ResultsFileCheckedBeforeAnythingRuns) {
     std::filesystem::create_hard_link(data, dir.file("hard.txt"));
     std::filesystem::create_symlink(data, dir.file("soft.txt"));
     std::filesystem::create_directory(dir.file("folder"));
+    const auto check = [&](const std::string& what, int status, const std::string& message,
+                           const Outcome& o) {
+        EXPECT_EQ(o.status, status) << what << "\n" << o.err;
+        EXPECT_NE(o.err.find(message), std::string::npos) << o.err;
+        EXPECT_EQ(o.err.find("Dataset 1 from file"), std::string::npos) << what;
+        EXPECT_EQ(o.err.find("Done."), std::string::npos) << what;
+        EXPECT_EQ(readfile(data), text) << what;
+    };
     const struct {
         std::string results;
         int status;
@@ -110,14 +118,15 @@ TEST(HostileConditions, ResultsFileCheckedBeforeAnythingRuns) {
         {dir.file("data.txt/results.txt"), 1, "Not a directory"},
         {dir.file("folder"), 1, "Is a directory"},
     };
-    for (const auto& c : cases) {
-        const Outcome o = run(dir, {"--seed", "5", data, c.results});
-        EXPECT_EQ(o.status, c.status) << c.results << "\n" << o.err;
-        EXPECT_NE(o.err.find(c.message), std::string::npos) << o.err;
-        EXPECT_EQ(o.err.find("Dataset 1 from file"), std::string::npos) << c.results;
-        EXPECT_EQ(o.err.find("Done."), std::string::npos) << c.results;
-        EXPECT_EQ(readfile(data), text) << c.results;
-    }
+    for (const auto& c : cases)
+        check(c.results, c.status, c.message, run(dir, {"--seed", "5", data, c.results}));
+    // A relative path in a folder deleted before the run: it looks like a
+    // writable folder but takes no new file.
+    std::filesystem::create_directory(dir.file("gone"));
+    check("deleted folder", 1, "results.txt: No such file or directory",
+          Program(dir, Launch{.args = {"--seed", "5", data, "results.txt"},
+                              .deletedcwd = dir.file("gone")})
+              .finish());
     EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
 }
 
@@ -311,6 +320,53 @@ TEST(HostileConditions, EveryWaitHearsAStop) {
                 << o.err;
         }
         EXPECT_EQ(readfile(results), "earlier\r\n") << what;
+    }
+}
+
+// The results file replaced by a FIFO during the run (renamed, then mkfifo):
+// the next entry waits for the FIFO's reader in naps, as at the start, and
+// either reaches it or, after a signal, is given up with a message.
+TEST(Hostile, ResultsFileReplacedByAFifoDuringTheRun) {
+    for (const bool reader : {true, false}) {
+        TempDir dir;
+        const std::string data = dir.file("data.fifo");
+        ASSERT_EQ(mkfifo(data.c_str(), 0600), 0);
+        const std::string results = dir.file("results.txt");
+        Program p(dir, {"--seed", "5", data, results});
+        const int fd = open(data.c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        const std::string text = dataset("100");
+        ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        ASSERT_TRUE(Program::waitfor(results, "Processing time"));
+        const std::string first = readfile(results);
+        std::filesystem::rename(results, dir.file("old.txt"));
+        ASSERT_EQ(mkfifo(results.c_str(), 0600), 0);
+        ASSERT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+        EXPECT_TRUE(p.waitinsyscall(SYS_clock_nanosleep)) << reader;
+        std::string received;
+        if (reader) {
+            const int in = open(results.c_str(), O_RDONLY);
+            char buffer[4096];
+            ssize_t n = 0;
+            while ((n = read(in, buffer, sizeof buffer)) > 0) received.append(buffer, n);
+            close(in);
+        } else {
+            p.signal(SIGTERM);
+        }
+        close(fd);
+        const Outcome o = p.finish();
+        EXPECT_FALSE(o.killed) << reader;
+        EXPECT_EQ(readfile(dir.file("old.txt")), first) << reader;
+        if (reader) {
+            EXPECT_EQ(o.status, 0) << o.err;
+            EXPECT_NE(received.find("Input data from file, dataset 2:"), std::string::npos);
+        } else {
+            EXPECT_EQ(o.status, 1) << o.err;
+            EXPECT_NE(o.err.find("results.txt: this entry was not written: stopped while "
+                                 "waiting for a reader"),
+                      std::string::npos)
+                << o.err;
+        }
     }
 }
 

@@ -117,8 +117,9 @@ TEST(KorvexBatch, SameSeedSameResults) {
 }
 
 // Datasets large enough to be split give the same results file, processing
-// times aside, for any number of threads; the second dataset goes on from
-// where the split first one left the generator.
+// times aside, for any number of threads, also when the system starts none;
+// the second dataset goes on from where the split first one left the
+// generator.
 TEST(KorvexBatch, ThreadsDoNotChangeTheResults) {
     TempDir dir;
     const std::string data = dir.write("data.txt", dataset("3.2E6") + dataset("3500001.5", "2"));
@@ -130,6 +131,14 @@ TEST(KorvexBatch, ThreadsDoNotChangeTheResults) {
     const std::string one = readfile(a);
     EXPECT_NE(one.find("Emissions from source = 3500002 "), std::string::npos) << one;
     EXPECT_EQ(withouttimes(one), withouttimes(readfile(b)));
+
+    std::filesystem::permissions(dir.file(""), std::filesystem::perms::all);
+    const std::string c = dir.file("c.txt");
+    o = Program(dir, Launch{.args = {"--quiet", "--seed", "77", "--threads", "8", data, c},
+                            .nothreads = true})
+            .finish();
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(withouttimes(one), withouttimes(readfile(c)));
 }
 
 // What a user's Ctrl-C, a cluster scheduler or a closed terminal sends. Under

@@ -1,11 +1,14 @@
 // The run from the window: the input checks and questions, a screen run to
 // the results dialog, the progress panel, and the Escape poll.
+#include <time.h>
+
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QThread>
 #include <QtTest>
 #include <functional>
 
@@ -257,12 +260,30 @@ void RunTest::escapeAnsweredYesAborts() {
 }
 
 // Split over threads, the run still polls on the window's thread: Escape asks
-// "Abort?", and the report covers the emissions done when the threads stopped
-// (on a slow machine there may be none yet; the engine's tests check that the
-// count is the one the threads reached).
+// "Abort?", the threads stand still while the question is open (their
+// processor time does not grow), and the report covers the emissions done
+// when the threads stopped (on a slow machine there may be none yet; the
+// engine's tests check that the count is the one the threads reached).
 void RunTest::escapeStopsARunSplitOverThreads() {
-    ScriptedWindow window(false);
-    auto& [state, dialogs, form] = window;
+    struct SlowToAnswer : ScriptedDialogs {
+        bool confirm(ConfirmKind kind, const QString& text) override {
+            const auto cpu = [] {
+                timespec ts{};
+                clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+                return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
+            };
+            QThread::msleep(20);  // the threads' current blocks end
+            const double before = cpu();
+            QThread::msleep(300);
+            questioncpu = cpu() - before;
+            return ScriptedDialogs::confirm(kind, text);
+        }
+        double questioncpu = -1;
+    };
+    RunState state;
+    state.flags.showabout = false;
+    SlowToAnswer dialogs;
+    TForm1 form(state, &dialogs);
     state.threads = 2;
     fillvalid(form, "1E11");
     dialogs.answers = {true};
@@ -279,6 +300,8 @@ void RunTest::escapeStopsARunSplitOverThreads() {
         QRegularExpression("Emissions from source = (\\d+) ").match(shown);
     QVERIFY(m.hasMatch());
     QVERIFY(m.captured(1).toDouble() < 1e11);
+    QVERIFY2(dialogs.questioncpu >= 0 && dialogs.questioncpu < 0.03,
+             qPrintable(QString::number(dialogs.questioncpu)));
 }
 
 void RunTest::escapeAnsweredNoLetsItFinish() {
