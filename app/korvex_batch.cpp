@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/estimate.h"
 #include "engine/mtrandom.h"
 #include "engine/split.h"
 #ifdef KORVEX_MPI
@@ -159,7 +160,7 @@ public:
                       const korvex::GeometryFlags& flags) override {
         caption_ = caption;
         emissions_ = prm.emissions;
-        fullangle_ = korvex::fullangle(flags);
+        flags_ = flags;
         steps_ = 0;
         if (!progress()) return;
         if (terminal_) {
@@ -173,7 +174,7 @@ public:
         ++steps_;
         if (!progress()) return;
         const double share = emissions_ > 0 ? sofar.emitted / emissions_ : 1;
-        const double estimate = sofar.emitted > 0 ? fullangle_ * sofar.hits / sofar.emitted : 0;
+        const double estimate = korvex::estimate(flags_, sofar).solidangle;
         if (terminal_) {
             draw(share, estimate);
         } else if (steps_ % 25 == 0) {
@@ -211,7 +212,7 @@ private:
     NoFields nofields_;
     std::string caption_;
     double emissions_ = 0;
-    double fullangle_ = 0;
+    korvex::GeometryFlags flags_;
     long steps_ = 0;
 };
 

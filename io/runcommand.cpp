@@ -158,18 +158,7 @@ private:
     }
 
     // Why the dataset just read cannot be simulated; empty when it can.
-    std::string checkproblem() const {
-        if (!batch_.readerror.empty()) return readerrorreason(batch_.readerror);
-        const DatasetProblem problem = checkdataset(flags_, prm_);
-        // The one reason that names a value: which length, and its size.
-        if (problem == DatasetProblem::lengthoutofrange)
-            return lengthmessage(checklengths(flags_, prm_));
-        const std::string reason = problemreason(problem);
-        if (!reason.empty()) return reason;
-        // Every statistic divides by the number of emissions.
-        if (prm_.emissions == 0) return "the number of emissions is 0";
-        return {};
-    }
+    std::string checkproblem() const { return datasetproblem(flags_, prm_, batch_.readerror); }
 
     // A problem entry replaces the report and becomes the last results.
     RunOutcome deliverproblem(const std::string& reason) {
@@ -202,18 +191,24 @@ private:
 
 }  // namespace
 
-std::string problemreason(DatasetProblem problem) {
-    switch (problem) {
-        case DatasetProblem::inconsistentflags:
+std::string refusalreason(const ValueCheck& check) {
+    switch (check.refusal) {
+        case Refusal::inconsistentkinds:
             return "values 1 to 5 must name exactly one source and exactly one detector";
-        case DatasetProblem::toomanyemissions: return toomanytext();
-        case DatasetProblem::lengthoutofrange:
-            return "a length is out of range: each must be 0 or of size " +
-                   generalformat(shortestlength, 1, 0) + " to " +
-                   generalformat(longestlength, 1, 0);
-        case DatasetProblem::none: break;
+        case Refusal::negative: return "Invalid data in " + std::string(info(check.value).caption);
+        case Refusal::toomanyemissions: return toomanytext();
+        case Refusal::lengthoutofrange:
+            return lengthmessage({info(check.value).name, check.number});
+        case Refusal::noemissions: return "the number of emissions is 0";
+        case Refusal::none: break;
     }
     return {};
+}
+
+std::string datasetproblem(const GeometryFlags& flags, const RunParameters& prm,
+                           const std::string& readerror) {
+    if (!readerror.empty()) return readerrorreason(readerror);
+    return refusalreason(checkvalues(flags, prm));
 }
 
 std::string fullname(const std::string& path) {

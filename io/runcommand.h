@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/dataset.h"
 #include "engine/geometry.h"
 #include "engine/mtrandom.h"
 #include "engine/run.h"
@@ -70,9 +71,16 @@ struct RunResult {
     std::string message;  // the error text when failed
 };
 
-// The reason a problem entry gives for a dataset checkdataset refuses;
-// empty for none.
-std::string problemreason(DatasetProblem problem);
+// The reason a problem entry gives for values checkvalues refuses, in the
+// window's words where the window refuses them too ("Invalid data in
+// detector radius, r2"); empty for none.
+std::string refusalreason(const ValueCheck& check);
+
+// Why a dataset read from a data file is not run, as korvex-batch's problem
+// entry and korvex-draw both name it: the read error (readdataset's
+// readerror), else refusalreason; empty when the dataset runs.
+std::string datasetproblem(const GeometryFlags& flags, const RunParameters& prm,
+                           const std::string& readerror);
 
 // EstimateButtonClick's body. seed becomes the generator's seed (the window
 // passes runseed(), korvex-batch its --seed). Every message the user sees,
