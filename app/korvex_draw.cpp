@@ -49,8 +49,9 @@ const char* const helptext =
     "  --help       show this text\n"
     "  --version    show the version\n"
     "\n"
-    "A dataset that cannot be read or drawn is named on stderr (\"dataset N:\n"
-    "reason\") and skipped; the warning a run would give is named there too.\n"
+    "A dataset that korvex-batch would refuse, or that cannot be drawn, is named\n"
+    "on stderr (\"dataset N: reason\", korvex-batch's reason) and skipped; the\n"
+    "warning a run would give is named there too.\n"
     "Exit status: 0 finished, 1 input or output error, 2 usage error or missing\n"
     "data file.\n";
 
