@@ -1,5 +1,6 @@
 #include "engine/estimate.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace korvex {
@@ -21,6 +22,12 @@ Estimate estimate(const GeometryFlags& flags, const RunTallies& t) {
     }
     if (hits != 0) e.relativeerror = confidencepercent * e.hitsigma / hits;
     if (hits > 0) e.meanpatherror = confidence * e.hitsigma * t.meanpath / hits;
+    if (hits > 1) {
+        const long double sum = t.pathsum;
+        // Rounding may leave a spread of nothing a hair below 0.
+        const long double variance = std::max(0.0L, (t.pathsq - sum * sum / hits) / (hits - 1));
+        e.meanpathsigma = static_cast<double>(std::sqrt(variance / hits));
+    }
     return e;
 }
 

@@ -32,6 +32,10 @@ struct Estimate {
     long double relativeerror = 0;  // 329 x hitsigma / hits, per cent; 0 without hits
     double meanpath = 0;            // the tallies' meanpath
     long double meanpatherror = 0;  // confidence x hitsigma x meanpath / hits; 0 without hits
+    // The standard error of the mean path from the spread of the path
+    // lengths (pathsq): sqrt(sample variance / hits); 0 with fewer than two
+    // hits.
+    double meanpathsigma = 0;
 };
 
 // Without emissions every quantity is 0 rather than a quotient by zero.
