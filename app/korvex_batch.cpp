@@ -73,7 +73,8 @@ void setsignals() {
 const char* const program = KORVEX_PROGRAM;
 
 const char* const usage =
-    "usage: " KORVEX_PROGRAM " [--seed N] [--threads N] [--quiet] DATAFILE RESULTSFILE\n";
+    "usage: " KORVEX_PROGRAM
+    " [--seed N] [--threads N] [--jsonl FILE] [--csv FILE] [--quiet] DATAFILE RESULTSFILE\n";
 
 const char* const helptext =
     "Runs every dataset of DATAFILE and appends each dataset's report (or a\n"
@@ -85,6 +86,10 @@ const char* const helptext =
     "              repeats exactly; without it the clock seeds the run\n"
     "  --threads N split each large dataset over N threads (default: all\n"
     "              cores); the results are the same for every N\n"
+    "  --jsonl FILE  also append one JSON object a line per dataset to FILE\n"
+    "              (schema \"korvex-result/1\", see the manual page)\n"
+    "  --csv FILE  also append the same records to FILE as CSV rows, with a\n"
+    "              header row in a new file\n"
     "  --quiet     no progress on stderr\n"
     "  --help      show this text\n"
     "  --version   show the version\n"
@@ -106,13 +111,15 @@ struct Options {
     bool quiet = false;
     std::string datafile;
     std::string resultsfile;
+    std::string jsonlfile, csvfile;
 };
 
 // More threads than any machine has cores is surely a slip of the keyboard.
 constexpr std::uint64_t maxthreads = 65536;
 
 korvex::CommandLine scan(int argc, const char* const* argv) {
-    return korvex::scancommandline(argc, argv, {"--seed", "--threads"}, {"--quiet"});
+    return korvex::scancommandline(argc, argv, {"--seed", "--threads", "--jsonl", "--csv"},
+                                   {"--quiet"});
 }
 
 int usageerror(const std::string& what) {
@@ -249,6 +256,21 @@ std::optional<int> readcommandline(const korvex::CommandLine& line, Options& opt
     if (line.files.size() < 2) return usageerror("DATAFILE and RESULTSFILE are needed");
     options.datafile = line.files[0];
     options.resultsfile = line.files[1];
+    for (const auto& [option, into] :
+         {std::pair{"--jsonl", &options.jsonlfile}, std::pair{"--csv", &options.csvfile}}) {
+        const auto value = line.values.find(option);
+        if (value == line.values.end()) continue;
+        if (value->second.empty()) return usageerror(std::string(option) + " needs a file name");
+        *into = value->second;
+    }
+    // Two outputs in one file would interleave into neither format.
+    const std::string* outputs[] = {&options.datafile, &options.resultsfile, &options.jsonlfile,
+                                    &options.csvfile};
+    for (std::size_t a = 2; a < std::size(outputs); ++a)
+        for (std::size_t b = 0; b < a; ++b)
+            if (!outputs[a]->empty() &&
+                (*outputs[a] == *outputs[b] || korvex::samefile(*outputs[a], *outputs[b])))
+                return usageerror(*outputs[a] + " is named twice");
     return std::nullopt;
 }
 
@@ -288,9 +310,15 @@ int main(int argc, char** argv) {
     BatchHost host(options, isatty(STDERR_FILENO) != 0);
     korvex::RunState state;
     state.threads = options.threads;
+    state.jsonlfile = options.jsonlfile;
+    state.csvfile = options.csvfile;
+    state.record.program = program;
+    state.record.version = KORVEX_VERSION;
+    state.record.threads = options.threads;
 #ifdef KORVEX_MPI
     mpi.start(options.threads);
     state.partners = &mpi;
+    state.record.processes = static_cast<int>(mpi.weights().size());
 #endif
     const std::uint32_t seed = options.seed ? *options.seed : korvex::runseed();
     const korvex::RunResult result = korvex::runcommand(state, host, true, seed);

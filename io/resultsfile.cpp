@@ -99,9 +99,12 @@ Lock lockfile(int fd, const std::function<bool()>& stop) {
     return held ? Lock::held : Lock::none;
 }
 
-// One entry onto an open descriptor, under the lock. The lock goes with the
-// descriptor's close, or is released here for a descriptor kept open.
-bool appendlocked(int fd, const std::string& path, const std::string& text, std::string& error,
+// One entry onto an open descriptor, under the lock, with header before it
+// when the descriptor is a regular file that is still empty (header is
+// empty for a results file). The lock goes with the descriptor's close, or
+// is released here for a descriptor kept open.
+bool appendlocked(int fd, const std::string& path, const std::string& entry,
+                  const std::string& header, std::string& error,
                   const std::function<bool()>& stop) {
     const Lock lock = lockfile(fd, stop);
     if (lock == Lock::stopped) {
@@ -109,6 +112,10 @@ bool appendlocked(int fd, const std::string& path, const std::string& text, std:
         return false;
     }
     const bool locked = lock == Lock::held;
+    struct stat before {};
+    const bool empty = !header.empty() && ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode) &&
+                       before.st_size == 0;
+    const std::string& text = empty ? header + entry : entry;
     Written w;
     int code = 0;
     const bool ok = writeall(fd, text, w, code) && syncfile(fd, code);
@@ -172,10 +179,14 @@ bool samefile(const std::string& a, const std::string& b) {
 
 bool appendresults(const std::string& path, const std::string& entry, std::string& error,
                    const std::function<bool()>& stop) {
-    const std::string text = entry + "\r\n" + "\r\n";
+    return appendentry(path, entry + "\r\n" + "\r\n", {}, error, stop);
+}
+
+bool appendentry(const std::string& path, const std::string& text, const std::string& header,
+                 std::string& error, const std::function<bool()>& stop) {
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
-        switch (createwhole(path, text, error)) {
+        switch (createwhole(path, header + text, error)) {
             case Creation::created: return true;
             case Creation::failed: return false;
             case Creation::exists:
@@ -187,7 +198,7 @@ bool appendresults(const std::string& path, const std::string& entry, std::strin
         error = systemtext(path, errno);
         return false;
     }
-    bool ok = appendlocked(fd, path, text, error, stop);
+    bool ok = appendlocked(fd, path, text, header, error, stop);
     if (::close(fd) != 0 && errno != EINTR && ok) {
         error = systemtext(path, errno);
         ok = false;
@@ -267,10 +278,22 @@ bool ResultsFile::open(const std::string& path, const std::string& datafile,
     return true;
 }
 
+void ResultsFile::setrecords(std::string header) {
+    records_ = true;
+    header_ = std::move(header);
+}
+
 bool ResultsFile::append(const std::string& entry) {
     error_.clear();
-    if (fd_ >= 0) return appendlocked(fd_, path_, entry + "\r\n" + "\r\n", error_, stop_);
-    return appendresults(path_, entry, error_, stop_);
+    const std::string text = records_ ? entry : entry + "\r\n" + "\r\n";
+    if (fd_ >= 0) {
+        // A FIFO or device takes the header before this run's first entry.
+        const bool ok =
+            appendlocked(fd_, path_, (headed_ ? "" : header_) + text, {}, error_, stop_);
+        headed_ = headed_ || ok;
+        return ok;
+    }
+    return appendentry(path_, text, header_, error_, stop_);
 }
 
 }  // namespace korvex

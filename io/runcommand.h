@@ -15,6 +15,7 @@
 #include "engine/run.h"
 #include "engine/split.h"
 #include "io/prompter.h"
+#include "io/record.h"
 #include "io/report.h"
 #include "io/screeninput.h"
 
@@ -27,6 +28,12 @@ struct RunState {
     std::unique_ptr<MTRandomState> generator;  // replaced by every run command
     int threads = 1;                           // a large dataset is split over this many threads
     Partners* partners = nullptr;              // and over these processes (MPI), if any
+    // Beside a batch run's results file, records a program reads: a JSON
+    // Lines file and a CSV file (empty: none), each appended as the results
+    // file is. record names the program, its version, threads and processes;
+    // the seed, the dataset's number and the date are filled per dataset.
+    std::string jsonlfile, csvfile;
+    RecordContext record;
 };
 
 class RunHost : public LoopHost, public Prompter {
