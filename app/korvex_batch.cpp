@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/estimate.h"
 #include "engine/mtrandom.h"
 #include "engine/split.h"
 #ifdef KORVEX_MPI
@@ -75,7 +76,8 @@ void setsignals() {
 const char* const program = KORVEX_PROGRAM;
 
 const char* const usage =
-    "usage: " KORVEX_PROGRAM " [--seed N] [--threads N] [--quiet] DATAFILE RESULTSFILE\n";
+    "usage: " KORVEX_PROGRAM
+    " [--seed N] [--threads N] [--jsonl FILE] [--csv FILE] [--quiet] DATAFILE RESULTSFILE\n";
 
 const char* const helptext =
     "Runs every dataset of DATAFILE and appends each dataset's report (or a\n"
@@ -87,6 +89,10 @@ const char* const helptext =
     "              repeats exactly; without it the clock seeds the run\n"
     "  --threads N split each large dataset over N threads (default: all\n"
     "              cores); the results are the same for every N\n"
+    "  --jsonl FILE  also append one JSON object a line per dataset to FILE\n"
+    "              (schema \"korvex-result/1\", see the manual page)\n"
+    "  --csv FILE  also append the same records to FILE as CSV rows, with a\n"
+    "              header row in a new file\n"
     "  --quiet     no progress on stderr\n"
     "  --help      show this text\n"
     "  --version   show the version\n"
@@ -108,13 +114,15 @@ struct Options {
     bool quiet = false;
     std::string datafile;
     std::string resultsfile;
+    std::string jsonlfile, csvfile;
 };
 
 // More threads than any machine has cores is surely a slip of the keyboard.
 constexpr std::uint64_t maxthreads = 65536;
 
 korvex::CommandLine scan(int argc, const char* const* argv) {
-    return korvex::scancommandline(argc, argv, {"--seed", "--threads"}, {"--quiet"});
+    return korvex::scancommandline(argc, argv, {"--seed", "--threads", "--jsonl", "--csv"},
+                                   {"--quiet"});
 }
 
 int usageerror(const std::string& what) {
@@ -162,7 +170,7 @@ public:
                       const korvex::GeometryFlags& flags) override {
         caption_ = caption;
         emissions_ = prm.emissions;
-        fullangle_ = korvex::fullangle(flags);
+        flags_ = flags;
         steps_ = 0;
         if (!progress()) return;
         if (terminal_) {
@@ -176,7 +184,7 @@ public:
         ++steps_;
         if (!progress()) return;
         const double share = emissions_ > 0 ? sofar.emitted / emissions_ : 1;
-        const double estimate = sofar.emitted > 0 ? fullangle_ * sofar.hits / sofar.emitted : 0;
+        const double estimate = korvex::estimate(flags_, sofar).solidangle;
         if (terminal_) {
             draw(share, estimate);
         } else if (steps_ % 25 == 0) {
@@ -214,7 +222,7 @@ private:
     NoFields nofields_;
     std::string caption_;
     double emissions_ = 0;
-    double fullangle_ = 0;
+    korvex::GeometryFlags flags_;
     long steps_ = 0;
 };
 
@@ -254,6 +262,21 @@ std::optional<int> readcommandline(const korvex::CommandLine& line, Options& opt
     if (line.files.size() < 2) return usageerror("DATAFILE and RESULTSFILE are needed");
     options.datafile = line.files[0];
     options.resultsfile = line.files[1];
+    for (const auto& [option, into] :
+         {std::pair{"--jsonl", &options.jsonlfile}, std::pair{"--csv", &options.csvfile}}) {
+        const auto value = line.values.find(option);
+        if (value == line.values.end()) continue;
+        if (value->second.empty()) return usageerror(std::string(option) + " needs a file name");
+        *into = value->second;
+    }
+    // Two outputs in one file would interleave into neither format.
+    const std::string* outputs[] = {&options.datafile, &options.resultsfile, &options.jsonlfile,
+                                    &options.csvfile};
+    for (std::size_t a = 2; a < std::size(outputs); ++a)
+        for (std::size_t b = 0; b < a; ++b)
+            if (!outputs[a]->empty() &&
+                (*outputs[a] == *outputs[b] || korvex::samefile(*outputs[a], *outputs[b])))
+                return usageerror(*outputs[a] + " is named twice");
     return std::nullopt;
 }
 
@@ -291,9 +314,15 @@ int main(int argc, char** argv) {
     BatchHost host(options, isatty(STDERR_FILENO) != 0);
     korvex::RunState state;
     state.threads = options.threads;
+    state.jsonlfile = options.jsonlfile;
+    state.csvfile = options.csvfile;
+    state.record.program = program;
+    state.record.version = KORVEX_VERSION;
+    state.record.threads = options.threads;
 #ifdef KORVEX_MPI
     mpi.start(options.threads);
     state.partners = &mpi;
+    state.record.processes = static_cast<int>(mpi.weights().size());
 #endif
     const std::uint32_t seed = options.seed ? *options.seed : korvex::runseed();
     const korvex::RunResult result = korvex::runcommand(state, host, true, seed);

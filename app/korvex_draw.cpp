@@ -1,8 +1,9 @@
 // korvex-draw: the window's geometry view of every dataset of a data file,
 // written as OUTDIR/dataset-N.svg and OUTDIR/dataset-N.png without a display,
 // so that a whole file of geometries can be checked by eye before a long run.
-// The datasets are read as a batch run reads them; one that cannot be read or
-// drawn is named on stderr and the others are still drawn.
+// The datasets are read as a batch run reads them; one that korvex-batch
+// would refuse, or that cannot be drawn, is named on stderr with the reason
+// korvex-batch gives, and the others are still drawn.
 //
 // Exit codes, as korvex-batch's: 0 when the data file was read to its end
 // (datasets named on stderr included), 1 on an input or output error, 2 on a
@@ -29,8 +30,6 @@
 #include <system_error>
 
 #include "app/version.h"
-#include "engine/kinds.h"
-#include "engine/run.h"
 #include "io/batch.h"
 #include "io/commandline.h"
 #include "io/numbers.h"
@@ -56,8 +55,9 @@ const char* const helptext =
     "  --help       show this text\n"
     "  --version    show the version\n"
     "\n"
-    "A dataset that cannot be read or drawn is named on stderr (\"dataset N:\n"
-    "reason\") and skipped; the warning a run would give is named there too.\n"
+    "A dataset that korvex-batch would refuse, or that cannot be drawn, is named\n"
+    "on stderr (\"dataset N: reason\", korvex-batch's reason) and skipped; the\n"
+    "warning a run would give is named there too.\n"
     "Exit status: 0 finished, 1 input or output error, 2 usage error or missing\n"
     "data file.\n";
 
@@ -184,13 +184,12 @@ int drawall(const Options& o) {
         const int n = ++batch.datasetnumber;
         const std::string name = "dataset " + std::to_string(n) + ": ";
 
-        if (!batch.readerror.empty()) {
-            std::cerr << name << batch.readerror << "\n";
-            continue;
-        }
-        if (!korvex::consistentkinds(flags)) {
-            std::cerr << name << korvex::problemreason(korvex::DatasetProblem::inconsistentflags)
-                      << "\n";
+        // Exactly what korvex-batch refuses, in its words.
+        const std::string problem = batch.readerror.empty()
+                                        ? korvex::refusalreason(korvex::checkvalues(flags, prm))
+                                        : batch.readerror;
+        if (!problem.empty()) {
+            std::cerr << name << problem << "\n";
             continue;
         }
         const korvex::Scene scene = korvex::makescene(prm, flags, o.rays);

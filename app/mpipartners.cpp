@@ -150,19 +150,21 @@ bool MpiPartners::combine(const SpanResult& mine, RunTallies& t) {
     MPI_Allreduce(counts.data(), all.data(), static_cast<int>(all.size()), MPI_DOUBLE, MPI_SUM,
                   MPI_COMM_WORLD);
 
-    // The chunk sums, gathered in rank order, which is chunk order.
-    const int mycount = static_cast<int>(mine.chunksums.size());
+    // The chunk sums, gathered in rank order, which is chunk order; each
+    // chunk's two sums travel as two doubles.
+    static_assert(sizeof(PathSums) == 2 * sizeof(double));
+    const int mycount = 2 * static_cast<int>(mine.chunksums.size());
     std::vector<int> sizes(static_cast<std::size_t>(size_)),
         offsets(static_cast<std::size_t>(size_));
     MPI_Gather(&mycount, 1, MPI_INT, sizes.data(), 1, MPI_INT, 0, MPI_COMM_WORLD);
-    std::vector<double> sums;
+    std::vector<PathSums> sums;
     if (rank_ == 0) {
         int total = 0;
         for (int r = 0; r < size_; ++r) {
             offsets[static_cast<std::size_t>(r)] = total;
             total += sizes[static_cast<std::size_t>(r)];
         }
-        sums.resize(static_cast<std::size_t>(total));
+        sums.resize(static_cast<std::size_t>(total / 2));
     }
     MPI_Gatherv(mine.chunksums.data(), mycount, MPI_DOUBLE, sums.data(), sizes.data(),
                 offsets.data(), MPI_DOUBLE, 0, MPI_COMM_WORLD);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/blockloop.h"
+#include "engine/dataset.h"
 #include "engine/emissionloop.h"
 #include "engine/kinds.h"
 #include "engine/mtrandom.h"
@@ -38,71 +39,65 @@ struct Pair {
 };
 
 Pair makepair(SourceKind s, DetectorKind d, bool rotated) {
-    Pair p;
-    GeometryFlags& f = p.flags;
-    RunParameters& r = p.prm;
+    Dataset ds;
     const char* sn = "";
     switch (s) {
         case SourceKind::disc:
             sn = "disc";
-            r.r1 = 0.5;
+            ds[Value::r1] = 0.5;
             break;
         case SourceKind::cuboid:
             sn = "rectangle";
-            f.cylsrc = false;
-            f.cubsrc = true;
-            r.a1 = 1;
-            r.b1 = 0.8;
+            ds.source = SourceShape::cuboid;
+            ds[Value::a1] = 1;
+            ds[Value::b1] = 0.8;
             break;
         case SourceKind::point:
             sn = "point";
-            f.ptsrc = true;
+            ds.source = SourceShape::point;
             break;
     }
-    p.draws = s == SourceKind::point ? 2 : 4;
-    f.cyldet = false;
     const char* dn = "";
     switch (d) {
         case DetectorKind::cylinder:
             dn = "cylinder";
-            f.cyldet = true;
-            r.r2 = 1;
-            r.t2 = 1;
+            ds[Value::r2] = 1;
+            ds[Value::t2] = 1;
             break;
         case DetectorKind::discwindow:
             dn = "discwindow";
-            f.cyldet = true;
-            f.discwindow = true;
-            r.r2 = 1;
+            ds[Value::r2] = 1;
             break;
         case DetectorKind::cuboid:
             dn = "cuboid";
-            f.cubdet = true;
-            r.a2 = 2;
-            r.b2 = 1.5;
-            r.t2 = 1;
+            ds.detector = DetectorShape::cuboid;
+            ds[Value::a2] = 2;
+            ds[Value::b2] = 1.5;
+            ds[Value::t2] = 1;
             break;
         case DetectorKind::rectwindow:
             dn = "rectwindow";
-            f.cubdet = true;
-            f.rectwindow = true;
-            r.a2 = 2;
-            r.b2 = 1.5;
+            ds.detector = DetectorShape::cuboid;
+            ds[Value::a2] = 2;
+            ds[Value::b2] = 1.5;
             break;
         case DetectorKind::sphere:
             dn = "sphere";
-            f.sphdet = true;
-            r.r2 = 1;
+            ds.detector = DetectorShape::sphere;
+            ds[Value::r2] = 1;
             break;
     }
-    // Mostly above the detector, a little off its axis.
-    r.a3 = 0.3;
-    r.c = d == DetectorKind::sphere ? 2 : 1;
+    // Mostly above the detector, a little off its axis (by d or by a3).
+    ds[Value::a3] = ds[Value::d] = 0.3;
+    ds[Value::c] = d == DetectorKind::sphere ? 2 : 1;
     if (rotated) {
-        r.rotx = 0.4;
-        r.roty = -0.2;
-        r.rotz = 1.0;
+        ds[Value::rotx] = 22.9;
+        ds[Value::roty] = -11.5;
+        ds[Value::rotz] = 57.3;
     }
+    Pair p;
+    makerun(ds, p.flags, p.prm);
+    p.draws = s == SourceKind::point ? 2 : 4;
     p.name = std::string(sn) + "/" + dn + (rotated ? "/rotated" : "");
     return p;
 }
@@ -114,7 +109,6 @@ constexpr int plainpath = -2;  // the scalar loop, one emission at a time
 void emissions(benchmark::State& state, Pair pair, int path) {
     auto gen = mtcreate(4357);
     QuietHost host;
-    pair.flags.rotated = isrotated(pair.prm);
     const Frame frame = makeframe(pair.prm, pair.flags.rotated);
     double hits = 0;
     for (auto _ : state) {

@@ -97,7 +97,7 @@ inline void testcuboid(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t) 
         for (int f = 0; f < 6; ++f) {
             if (facecrossed[f]) *counter[f] += 1;
         }
-        t.pathsum += distance(cs.first, cs.second);
+        addpath(t, distance(cs.first, cs.second));
     }
     if (firston || secondon) {
         t.sourceinside = true;

@@ -91,7 +91,7 @@ inline void testcylinder(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t
         if (valid[3]) t.bottomhits += 1;
         if (valid[0]) t.sidehits += 1;
         if (valid[1]) t.sidehits += 1;
-        t.pathsum += distance(f, g);
+        addpath(t, distance(f, g));
     } else if (ff != fg) {
         countfrominside(t, ff, f, g, p);
     }

@@ -36,7 +36,7 @@ inline double distance(Vec3 a, Vec3 b) {
 inline void countfrominside(RunTallies& t, bool firstahead, Vec3 first, Vec3 second, Vec3 p) {
     t.hits += 1;
     t.sourceinside = true;
-    t.pathsum += firstahead ? distance(first, p) : distance(second, p);
+    addpath(t, firstahead ? distance(first, p) : distance(second, p));
 }
 
 }  // namespace korvex

@@ -39,7 +39,7 @@ inline void testsphere(Vec3 p, Vec3 q, const RunParameters& prm, RunTallies& t) 
     }
     if (ff && fg) {
         t.hits += 1;
-        t.pathsum += distance(f, g);
+        addpath(t, distance(f, g));
     } else if (ff != fg) {
         countfrominside(t, ff, f, g, p);
     }

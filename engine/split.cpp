@@ -47,7 +47,10 @@ void addspan(RunTallies& total, const SpanResult& part) {
     const RunTallies& c = part.counts;
     for (const auto field : countfields) total.*field += c.*field;
     total.sourceinside = total.sourceinside || c.sourceinside;
-    for (const double s : part.chunksums) total.pathsum += s;
+    for (const PathSums& s : part.chunksums) {
+        total.pathsum += s.path;
+        total.pathsq += s.square;
+    }
 }
 
 int drawsper(const RunParameters& prm, const GeometryFlags& flags) {
@@ -89,7 +92,7 @@ public:
         }
         const std::uint64_t first = range.first / chunksize;
         const std::uint64_t last = (range.end() + chunksize - 1) / chunksize;
-        result_.chunksums.assign(last - first, 0.0);
+        result_.chunksums.assign(last - first, PathSums{});
     }
 
     SpanResult run(const SpanWatch& watch) {
@@ -133,7 +136,7 @@ public:
             part.counts = c;
             addspan(result_.counts, part);
         }
-        result_.counts.pathsum = 0;
+        result_.counts.pathsum = result_.counts.pathsq = 0;
         result_.stopped = stopped_;
         return std::move(result_);
     }
@@ -265,7 +268,7 @@ private:
                 const std::uint64_t chunk = at / chunksize;
                 const std::uint64_t chunkend = std::min(piece.end(), (chunk + 1) * chunksize);
                 const double emitted = t.emitted, hits = t.hits;
-                t.pathsum = 0;
+                t.pathsum = t.pathsq = 0;
                 while (at < chunkend && !stop_.load(std::memory_order_relaxed)) {
                     if (pause_) {
                         pause_->wait(stop_);
@@ -276,7 +279,7 @@ private:
                     runner.run(*gen, n, t);
                     at += static_cast<std::uint64_t>(n);
                 }
-                result_.chunksums[chunk - firstchunk] = t.pathsum;
+                result_.chunksums[chunk - firstchunk] = {t.pathsum, t.pathsq};
                 shown.emitted += static_cast<std::uint64_t>(t.emitted - emitted);
                 shown.hits += static_cast<std::uint64_t>(t.hits - hits);
                 if (at < chunkend) return;  // stopped

@@ -2,9 +2,10 @@
 // answer does not depend on the split. Emission i always uses the generator
 // outputs [i k, (i + 1) k) of the one stream (k draws per emission), and a
 // worker starts its own copy of the generator there by jumping ahead. Counts
-// are whole numbers and add exactly in any order; the path sum is summed per
-// chunk of chunksize emissions, and the chunk sums are added in chunk order,
-// so it too is the same for every split, the one-thread loop included.
+// are whole numbers and add exactly in any order; the path sums (of the
+// lengths and of their squares) are summed per chunk of chunksize emissions,
+// and the chunk sums are added in chunk order, so they too are the same for
+// every split, the one-thread loop included.
 #pragma once
 
 #include <atomic>
@@ -26,18 +27,26 @@ inline constexpr std::uint64_t chunksize = 65536;
 // (starting threads, one jump each); such a dataset runs on one thread.
 inline constexpr std::uint64_t minshare = 16 * chunksize;
 
-// The path sum of a loop that runs from emission 0: close() at every chunk
-// boundary, finish() at the end. Between the two, t.pathsum holds only the
-// open chunk's sum.
+// The path sums of one chunk, or of every chunk so far.
+struct PathSums {
+    double path = 0;    // pathsum
+    double square = 0;  // pathsq
+};
+
+// The path sums of a loop that runs from emission 0: close() at every chunk
+// boundary, finish() at the end. Between the two, t.pathsum and t.pathsq
+// hold only the open chunk's sums.
 struct ChunkedPath {
-    double done = 0;  // the closed chunks' sums, added in order
+    PathSums done;  // the closed chunks' sums, added in order
     void close(RunTallies& t) {
-        done += t.pathsum;
-        t.pathsum = 0;
+        done.path += t.pathsum;
+        done.square += t.pathsq;
+        t.pathsum = t.pathsq = 0;
     }
     void finish(RunTallies& t) {
-        t.pathsum = done + t.pathsum;
-        done = 0;
+        t.pathsum = done.path + t.pathsum;
+        t.pathsq = done.square + t.pathsq;
+        done = {};
     }
 };
 
@@ -58,16 +67,17 @@ std::uint64_t emissioncount(double emissions);
 // index order, and cut on chunk boundaries; whole.first is on one.
 Range share(Range whole, const std::vector<int>& weights, int index);
 
-// What a split part of a dataset returns: every count (pathsum left 0), and
-// the path sum of each chunk the range touches, in order.
+// What a split part of a dataset returns: every count (pathsum and pathsq
+// left 0), and the path sums of each chunk the range touches, in order.
 struct SpanResult {
     RunTallies counts;
-    std::vector<double> chunksums;
+    std::vector<PathSums> chunksums;
     bool stopped = false;
 };
 
 // Adds part to total: the counts, and the chunk sums one by one in order
-// onto total.pathsum. Parts must be added in the order of their ranges.
+// onto total.pathsum and total.pathsq. Parts must be added in the order of
+// their ranges.
 void addspan(RunTallies& total, const SpanResult& part);
 
 // Called on the calling thread every few milliseconds while the workers run,

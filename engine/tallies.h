@@ -9,6 +9,7 @@ struct RunTallies {
     double emitted = 0;
     double hits = 0;
     double pathsum = 0;
+    double pathsq = 0;  // the sum of the squared path lengths, for their spread
     // cylinder walls
     double sidehits = 0, tophits = 0, bottomhits = 0;
     // cuboid faces
@@ -19,6 +20,12 @@ struct RunTallies {
     double meanpath = 0;  // pathsum / hits after the loop, 0 without hits
     double seconds = 0;   // wall time of the emission loop alone
 };
+
+// The path of one hit through the detector.
+inline void addpath(RunTallies& t, double length) {
+    t.pathsum += length;
+    t.pathsq += length * length;
+}
 
 // The whole-number counts, in one fixed order, for code that adds or sends
 // them all (the parts of a split run).

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "engine/dataset.h"
+#include "engine/kinds.h"
 #include "io/numbers.h"
 #include "io/systemtext.h"
 
@@ -158,52 +160,20 @@ bool flagvalue(const std::string& text) {
     return lower == "true";
 }
 
-std::string valuecount(int n) { return std::to_string(n) + (n == 1 ? " value" : " values"); }
+std::string valuestext(int n) { return std::to_string(n) + (n == 1 ? " value" : " values"); }
 
-// Values 6 to 21 in order, each stored into prm followed by its effect on
-// the flags. The number of the first value that is not a number, or 0.
-int convertnumbers(const std::array<std::string, maxvalues + 1>& value, RunParameters& prm,
-                   GeometryFlags& flags, std::string& readerror) {
-    for (int k = 6; k <= 21; ++k) {
-        const std::optional<double> number = parsenumber(value[k]);
+// Values 6 to 21 in order into ds. The position of the first value that is
+// not a number, or 0; the values after it stay 0.
+int convertnumbers(const std::array<std::string, maxvalues + 1>& value, Dataset& ds,
+                   std::string& readerror) {
+    for (const ValueInfo& i : valuetable()) {
+        const std::string& text = value[static_cast<std::size_t>(i.position)];
+        const std::optional<double> number = parsenumber(text);
         if (!number) {
-            readerror = quotedvalue(value[k]) + " is not a valid floating point value";
-            prm.emissions = 0;
-            return k;
+            readerror = quotedvalue(text) + " is not a valid floating point value";
+            return i.position;
         }
-        const double v = *number;
-        switch (k) {
-            case 6: prm.a1 = v; break;
-            case 7: prm.b1 = v; break;
-            case 8: prm.r1 = v; break;
-            case 9:
-                prm.t1 = v;
-                flags.thicksrc = v > 0;
-                break;
-            case 10: prm.a2 = v; break;
-            case 11: prm.b2 = v; break;
-            case 12: prm.r2 = v; break;
-            case 13:
-                prm.t2 = v;
-                flags.discwindow = v == 0 && flags.cyldet;
-                flags.rectwindow = v == 0 && flags.cubdet;
-                break;
-            case 14: prm.a3 = v; break;
-            case 15: prm.b3 = v; break;
-            case 16: prm.d = v; break;
-            case 17:
-                prm.c = v;
-                // A round source over a cylinder or sphere is placed by d alone.
-                if (flags.cylsrc && (flags.cyldet || flags.sphdet)) {
-                    prm.a3 = prm.d;
-                    prm.b3 = 0;
-                }
-                break;
-            case 18: prm.rotx = degtorad(v); break;
-            case 19: prm.roty = degtorad(v); break;
-            case 20: prm.rotz = degtorad(v); break;
-            case 21: prm.emissions = v; break;
-        }
+        ds[i.value] = *number;
     }
     return 0;
 }
@@ -257,38 +227,47 @@ void readdataset(DataFile& file, RunParameters& prm, GeometryFlags& flags, Batch
         return;
     }
     if (!closed && count < usedvalues) {
-        batch.readerror = "The data file ends after " + valuecount(count) + " of a dataset; " +
+        batch.readerror = "The data file ends after " + valuestext(count) + " of a dataset; " +
                           std::to_string(usedvalues) + " are needed";
         prm.emissions = 0;
         return;
     }
 
-    flags.cylsrc = flagvalue(value[1]);
-    flags.cubsrc = flagvalue(value[2]);
-    flags.cyldet = flagvalue(value[3]);
-    flags.cubdet = flagvalue(value[4]);
-    flags.sphdet = flagvalue(value[5]);
-    // A data file cannot describe a point source (r1 = 0 and t1 = 0 is one),
-    // so a point-source choice left on the window must not carry over.
-    flags.ptsrc = false;
+    // Values 1 to 5 as they stand: a set that names no single pair is kept
+    // for the run to refuse. A data file cannot describe a point source (r1 =
+    // 0 and t1 = 0 is one), so a point-source choice left on the window must
+    // not carry over.
+    GeometryFlags named;
+    named.cylsrc = flagvalue(value[1]);
+    named.cubsrc = flagvalue(value[2]);
+    named.cyldet = flagvalue(value[3]);
+    named.cubdet = flagvalue(value[4]);
+    named.sphdet = flagvalue(value[5]);
+    named.ptsrc = false;
 
-    if (const int bad = convertnumbers(value, prm, flags, batch.readerror); bad != 0) {
-        // Not a bad value but a missing one: the dataset was closed too early.
-        if (bad > count) {
-            batch.readerror = "The dataset ends at '*' after " + valuecount(count) + "; " +
-                              std::to_string(usedvalues) + " are needed";
-        }
-        return;
+    Dataset ds;
+    ds.source = named.cubsrc ? SourceShape::cuboid : SourceShape::cylinder;
+    ds.detector = detectorshape(named);
+    ds.twopi = flags.twopisrc;  // kept when the dataset cannot be read to its end
+    const int bad = convertnumbers(value, ds, batch.readerror);
+    // Not a bad value but a missing one: the dataset was closed too early.
+    if (bad > count) {
+        batch.readerror = "The dataset ends at '*' after " + valuestext(count) + "; " +
+                          std::to_string(usedvalues) + " are needed";
     }
-
-    if (count < usedvalues) {
-        // Without it the dataset would silently run as 4 pi.
+    // Without value 22 the dataset would silently run as 4 pi.
+    if (bad == 0 && count < usedvalues)
         batch.readerror = "Value 22 (2 pi source, true or false) is missing";
-        prm.emissions = 0;
-        return;
+    if (batch.readerror.empty()) ds.twopi = flagvalue(value[22]);
+    makerun(ds, flags, prm);
+    if (!consistentkinds(named)) {
+        flags.cylsrc = named.cylsrc;
+        flags.cubsrc = named.cubsrc;
+        flags.cyldet = named.cyldet;
+        flags.cubdet = named.cubdet;
+        flags.sphdet = named.sphdet;
     }
-    flags.twopisrc = flagvalue(value[22]);
-    flags.fourpisrc = !flags.twopisrc;
+    if (!batch.readerror.empty()) prm.emissions = 0;
 }
 
 std::string problementry(int datasetnumber, const std::string& reason) {

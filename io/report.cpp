@@ -1,19 +1,14 @@
 #include "io/report.h"
 
-#include <cmath>
 #include <string>
 
+#include "engine/dataset.h"
 #include "engine/kinds.h"
 #include "io/numbers.h"
 
 namespace korvex {
 
 namespace {
-
-// The factor of the 99.9% confidence interval, also as a percentage (exact:
-// the relative error is 329 x hitsigma / hits).
-constexpr long double confidencepercent = 329.0L;
-constexpr long double confidence = confidencepercent / 100;
 
 bool iswindow(DetectorKind kind) {
     return kind == DetectorKind::discwindow || kind == DetectorKind::rectwindow;
@@ -94,8 +89,6 @@ std::string meanpathline(const RunTallies& t, DetectorKind kind, long double mea
 
 }  // namespace
 
-double fullangle(const GeometryFlags& flags) { return flags.twopisrc ? 2 * pi : 4 * pi; }
-
 void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f,
                 const RunTallies& t, const ReportContext& ctx) {
     auto& line = report.printlines;
@@ -103,7 +96,6 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
 
     const DetectorKind kind = detectorkind(f);
     const std::string kindword = iswindow(kind) ? "window" : "volume";
-    const double full = fullangle(f);
 
     line[0] = f.batchrun
                   ? "Input data from file, dataset " + std::to_string(ctx.datasetnumber) + ":"
@@ -113,7 +105,7 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
     line[3] = detectorline(prm, kind);
     if (kind == DetectorKind::cylinder) line[4] = "Cylinder thickness t2 = " + echoformat(prm.t2);
     if (kind == DetectorKind::cuboid) line[4] = "Thickness of detector t2 = " + echoformat(prm.t2);
-    if (f.cylsrc && (f.cyldet || f.sphdet)) {
+    if (placedbyd(f)) {
         line[5] = "Axis separation, d = " + echoformat(prm.d);
     } else {
         line[5] = "Axis separation, a3 = " + echoformat(prm.a3) + ", b3 = " + echoformat(prm.b3);
@@ -128,32 +120,13 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
         line[7] = "Source not rotated";
     }
 
-    // Statistics, left to right in extended precision. A dataset that made no
-    // emission has no statistics; everything then reads 0 rather than the
-    // result of dividing by zero.
-    const long double emitted = t.emitted;
-    const long double hits = t.hits;
-    double hitsigma = 0;
-    double solidangle = 0;
-    long double angleerror = 0;
-    long double hitpercent = 0;
-    if (emitted > 0) {
-        hitsigma = static_cast<double>(std::sqrt((emitted - hits) * hits / emitted));
-        solidangle = static_cast<double>(full * hits / emitted);
-        angleerror = confidence * full * hitsigma / emitted;
-        hitpercent = 100 * hits / emitted;
-    }
-    long double relativeerror = 0;
-    long double meanpatherror = 0;
-    if (hits != 0) relativeerror = confidencepercent * hitsigma / hits;
-    if (hits > 0) meanpatherror = confidence * hitsigma * t.meanpath / hits;
-
+    const Estimate e = estimate(f, t);
     line[8] = headingline(t, kind, ctx.aborted);
     const std::string emittedtext = echoformat(t.emitted) + " (" + expformat(t.emitted) + ")";
     line[9] = f.twopisrc ? "Emissions from source front face = " + emittedtext
                          : "Emissions from source = " + emittedtext;
     line[10] = hitsline(t, kind, kindword);
-    const std::string percent = percentformat(hitpercent);
+    const std::string percent = percentformat(e.hitpercent);
     if (f.twopisrc) {
         line[11] = "[4 pi emissions from source, if source isotropic, = " + grouped(2 * t.emitted) +
                    "]" + crlf + "% of front face emissions passing through detector " + kindword +
@@ -186,13 +159,13 @@ void makereport(Report& report, const RunParameters& prm, const GeometryFlags& f
                        echoformat(t.bottomhits) + " hits on the bottom end.";
         }
     }
-    if (!iswindow(kind)) line[15] = meanpathline(t, kind, meanpatherror);
+    if (!iswindow(kind)) line[15] = meanpathline(t, kind, e.meanpatherror);
 
-    line[16] = crlf + "Average solid angle = " + fixed7(solidangle) + " +/- " + fixed7(angleerror) +
-               " steradians";
-    line[17] = hits != 0 ? "[Estimated error at 99.9% confidence interval = " +
-                               relativeformat(relativeerror) + "%]"
-                         : "[No emissions hit the detector. Unable to estimate error]";
+    line[16] = crlf + "Average solid angle = " + fixed7(e.solidangle) + " +/- " +
+               fixed7(e.angleerror) + " steradians";
+    line[17] = t.hits != 0 ? "[Estimated error at 99.9% confidence interval = " +
+                                 relativeformat(e.relativeerror) + "%]"
+                           : "[No emissions hit the detector. Unable to estimate error]";
     line[18] = crlf + "Processing time = " + ctx.processingtime + " s";
 
     report.lastresults = joinlines(report.printlines);

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 
+#include "engine/estimate.h"
 #include "engine/geometry.h"
 #include "engine/tallies.h"
 
@@ -25,7 +26,7 @@ struct ReportContext {
 };
 
 // Fills printlines and lastresults from the dataset (flags.batchrun decides
-// the first line).
+// the first line); the statistics are estimate()'s, only formatted here.
 void makereport(Report& report, const RunParameters& prm, const GeometryFlags& flags,
                 const RunTallies& t, const ReportContext& ctx);
 
@@ -36,9 +37,5 @@ std::string sourcewarning(const GeometryFlags& flags);
 // lastresults from the 19 lines: each non-empty line followed by "\r\n",
 // then one more "\r\n".
 std::string joinlines(const PrintLines& lines);
-
-// The solid angle the emissions fill: 2 pi from the front face only, else
-// 4 pi.
-double fullangle(const GeometryFlags& flags);
 
 }  // namespace korvex

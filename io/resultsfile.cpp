@@ -99,9 +99,12 @@ Lock lockfile(int fd, const std::function<bool()>& stop) {
     return held ? Lock::held : Lock::none;
 }
 
-// One entry onto an open descriptor, under the lock. The lock goes with the
-// descriptor's close, or is released here for a descriptor kept open.
-bool appendlocked(int fd, const std::string& path, const std::string& text, std::string& error,
+// One entry onto an open descriptor, under the lock, with header before it
+// when the descriptor is a regular file that is still empty (header is
+// empty for a results file). The lock goes with the descriptor's close, or
+// is released here for a descriptor kept open.
+bool appendlocked(int fd, const std::string& path, const std::string& entry,
+                  const std::string& header, std::string& error,
                   const std::function<bool()>& stop) {
     const Lock lock = lockfile(fd, stop);
     if (lock == Lock::stopped) {
@@ -109,6 +112,10 @@ bool appendlocked(int fd, const std::string& path, const std::string& text, std:
         return false;
     }
     const bool locked = lock == Lock::held;
+    struct stat before {};
+    const bool empty = !header.empty() && ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode) &&
+                       before.st_size == 0;
+    const std::string& text = empty ? header + entry : entry;
     Written w;
     int code = 0;
     const bool ok = writeall(fd, text, w, code) && syncfile(fd, code);
@@ -218,13 +225,17 @@ bool samefile(const std::string& a, const std::string& b) {
 
 bool appendresults(const std::string& path, const std::string& entry, std::string& error,
                    const std::function<bool()>& stop) {
-    const std::string text = withentryend(entry);
+    return appendentry(path, withentryend(entry), {}, error, stop);
+}
+
+bool appendentry(const std::string& path, const std::string& text, const std::string& header,
+                 std::string& error, const std::function<bool()>& stop) {
     // The file may have been replaced since the run began (by a FIFO whose
     // reader has not come yet): it is opened as at the start.
     int code = 0;
     int fd = openforappend(path, 0, stop, code);
     if (fd < 0 && code == ENOENT) {
-        switch (createwhole(path, text, error)) {
+        switch (createwhole(path, header + text, error)) {
             case Creation::created: return true;
             case Creation::failed: return false;
             case Creation::exists:
@@ -239,7 +250,7 @@ bool appendresults(const std::string& path, const std::string& entry, std::strin
                                 "a reader";
         return false;
     }
-    bool ok = appendlocked(fd, path, text, error, stop);
+    bool ok = appendlocked(fd, path, text, header, error, stop);
     if (::close(fd) != 0 && errno != EINTR && ok) {
         error = systemtext(path, errno);
         ok = false;
@@ -308,10 +319,22 @@ bool ResultsFile::open(const std::string& path, const std::string& datafile,
     return fd_ >= 0;
 }
 
+void ResultsFile::setrecords(std::string header) {
+    records_ = true;
+    header_ = std::move(header);
+}
+
 bool ResultsFile::append(const std::string& entry) {
     error_.clear();
-    if (fd_ >= 0) return appendlocked(fd_, path_, withentryend(entry), error_, stop_);
-    return appendresults(path_, entry, error_, stop_);
+    const std::string text = records_ ? entry : withentryend(entry);
+    if (fd_ >= 0) {
+        // A FIFO or device takes the header before this run's first entry.
+        const bool ok =
+            appendlocked(fd_, path_, (headed_ ? "" : header_) + text, {}, error_, stop_);
+        headed_ = headed_ || ok;
+        return ok;
+    }
+    return appendentry(path_, text, header_, error_, stop_);
 }
 
 }  // namespace korvex

@@ -25,7 +25,13 @@ bool samefile(const std::string& a, const std::string& b);
 bool appendresults(const std::string& path, const std::string& entry, std::string& error,
                    const std::function<bool()>& stop = {});
 
-// The results file for one batch run.
+// The append of appendresults for a text that is written as it stands (no
+// empty line after it): one record of a file a program reads. header goes
+// in the same write before the first record of a file that is new or empty.
+bool appendentry(const std::string& path, const std::string& text, const std::string& header,
+                 std::string& error, const std::function<bool()>& stop = {});
+
+// The results file for one batch run, or a file of records beside it.
 class ResultsFile {
 public:
     ResultsFile() = default;
@@ -42,6 +48,10 @@ public:
     // another run holds the file.
     bool open(const std::string& path, const std::string& datafile,
               const std::function<bool()>& stop = {});
+    // The file takes records (JSON Lines, CSV) rather than entries: each is
+    // written as it stands, with header before the first one of an empty
+    // file. Called before open.
+    void setrecords(std::string header = {});
     bool append(const std::string& entry);
     void close();  // never fails; harmless when not open
 
@@ -52,6 +62,9 @@ private:
     std::function<bool()> stop_;
     int fd_ = -1;  // held for a FIFO or device only
     std::string error_;
+    bool records_ = false;
+    std::string header_;
+    bool headed_ = false;  // the header went to the FIFO or device held
 };
 
 }  // namespace korvex

@@ -37,6 +37,7 @@ public:
         host_.commandstarting(batchrun_);
         aborted_ = false;
         state_.generator = mtcreate(seed);
+        seed_ = seed;
         batch_ = BatchState{};
 
         RunResult result;
@@ -53,6 +54,8 @@ public:
         if (batchrun_) {
             datafile_.close();
             results_.close();
+            jsonl_.close();
+            csv_.close();
             if (batch_.datasetnumber > 0) host_.message(MessageKind::plain, "Done.");
             flags_.batchrun = false;
         }
@@ -88,6 +91,15 @@ private:
         // the run here rather than after the first simulation.
         if (!results_.open(*results, *data, stop)) {
             return results_.error().empty() ? stopped() : fail(results_.error());
+        }
+        jsonl_.setrecords();
+        csv_.setrecords(csvheader());
+        for (const auto& [file, path] :
+             {std::pair{&jsonl_, state_.jsonlfile}, std::pair{&csv_, state_.csvfile}}) {
+            if (path.empty()) continue;
+            if (!file->open(path, *data, stop)) {
+                return file->error().empty() ? stopped() : fail(file->error());
+            }
         }
 
         for (;;) {
@@ -131,6 +143,7 @@ private:
             return deliverproblem(problem);
         }
 
+        const double asked = prm_.emissions;
         const std::string caption =
             batchrun_ ? "Dataset " + plainformat(batch_.datasetnumber) + " from file" : " ";
         host_.loopstarting(caption, prm_, flags_);
@@ -150,7 +163,10 @@ private:
         const ReportContext ctx{aborted_, batch_.datasetnumber,
                                 timeformat(outcome.tallies.seconds)};
         makereport(state_.report, prm_, flags_, outcome.tallies, ctx);
-        return afterabort(deliver());
+        RecordInput record{&flags_, &prm_, asked};
+        record.tallies = &outcome.tallies;
+        record.status = outcome.aborted ? RecordStatus::aborted : RecordStatus::done;
+        return afterabort(deliver(&record));
     }
 
     RunOutcome afterabort(RunOutcome delivered) const {
@@ -158,32 +174,35 @@ private:
     }
 
     // Why the dataset just read cannot be simulated; empty when it can.
-    std::string checkproblem() const {
-        if (!batch_.readerror.empty()) return readerrorreason(batch_.readerror);
-        const DatasetProblem problem = checkdataset(flags_, prm_);
-        // The one reason that names a value: which length, and its size.
-        if (problem == DatasetProblem::lengthoutofrange)
-            return lengthmessage(checklengths(flags_, prm_));
-        const std::string reason = problemreason(problem);
-        if (!reason.empty()) return reason;
-        // Every statistic divides by the number of emissions.
-        if (prm_.emissions == 0) return "the number of emissions is 0";
-        return {};
-    }
+    std::string checkproblem() const { return datasetproblem(flags_, prm_, batch_.readerror); }
 
     // A problem entry replaces the report and becomes the last results.
     RunOutcome deliverproblem(const std::string& reason) {
         for (auto& line : state_.report.printlines) line.clear();
         state_.report.lastresults = problementry(batch_.datasetnumber, reason);
-        return deliver();
+        RecordInput record{&flags_, &prm_, prm_.emissions};
+        record.inputs = batch_.readerror.empty();
+        record.status = RecordStatus::problem;
+        record.problem = reason;
+        return deliver(&record);
     }
 
-    RunOutcome deliver() {
+    // The report (or problem entry) to its place, and in a batch run its
+    // record to the record files, after the results file.
+    RunOutcome deliver(const RecordInput* record) {
         if (!batchrun_) {
             host_.showresults(state_);
             return RunOutcome::completed;
         }
         if (!results_.append(state_.report.lastresults)) return fail(results_.error());
+        if (state_.jsonlfile.empty() && state_.csvfile.empty()) return RunOutcome::completed;
+        RecordContext context = state_.record;
+        context.seed = seed_;
+        context.dataset = batch_.datasetnumber;
+        context.date = recordtime();
+        const Record r = makerecord(context, *record);
+        if (!state_.jsonlfile.empty() && !jsonl_.append(jsonline(r))) return fail(jsonl_.error());
+        if (!state_.csvfile.empty() && !csv_.append(csvrow(r))) return fail(csv_.error());
         return RunOutcome::completed;
     }
 
@@ -196,24 +215,32 @@ private:
     BatchState batch_;
     DataFile datafile_;
     ResultsFile results_;
+    ResultsFile jsonl_, csv_;
+    std::uint32_t seed_ = 0;
     bool aborted_ = false;
     std::string error_;
 };
 
 }  // namespace
 
-std::string problemreason(DatasetProblem problem) {
-    switch (problem) {
-        case DatasetProblem::inconsistentflags:
+std::string refusalreason(const ValueCheck& check) {
+    switch (check.refusal) {
+        case Refusal::inconsistentkinds:
             return "values 1 to 5 must name exactly one source and exactly one detector";
-        case DatasetProblem::toomanyemissions: return toomanytext();
-        case DatasetProblem::lengthoutofrange:
-            return "a length is out of range: each must be 0 or of size " +
-                   generalformat(shortestlength, 1, 0) + " to " +
-                   generalformat(longestlength, 1, 0);
-        case DatasetProblem::none: break;
+        case Refusal::negative: return "Invalid data in " + std::string(info(check.value).caption);
+        case Refusal::toomanyemissions: return toomanytext();
+        case Refusal::lengthoutofrange:
+            return lengthmessage({info(check.value).name, check.number});
+        case Refusal::noemissions: return "the number of emissions is 0";
+        case Refusal::none: break;
     }
     return {};
+}
+
+std::string datasetproblem(const GeometryFlags& flags, const RunParameters& prm,
+                           const std::string& readerror) {
+    if (!readerror.empty()) return readerrorreason(readerror);
+    return refusalreason(checkvalues(flags, prm));
 }
 
 std::string fullname(const std::string& path) {

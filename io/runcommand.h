@@ -9,11 +9,13 @@
 #include <optional>
 #include <string>
 
+#include "engine/dataset.h"
 #include "engine/geometry.h"
 #include "engine/mtrandom.h"
 #include "engine/run.h"
 #include "engine/split.h"
 #include "io/prompter.h"
+#include "io/record.h"
 #include "io/report.h"
 #include "io/screeninput.h"
 
@@ -26,6 +28,12 @@ struct RunState {
     std::unique_ptr<MTRandomState> generator;  // replaced by every run command
     int threads = 1;                           // a large dataset is split over this many threads
     Partners* partners = nullptr;              // and over these processes (MPI), if any
+    // Beside a batch run's results file, records a program reads: a JSON
+    // Lines file and a CSV file (empty: none), each appended as the results
+    // file is. record names the program, its version, threads and processes;
+    // the seed, the dataset's number and the date are filled per dataset.
+    std::string jsonlfile, csvfile;
+    RecordContext record;
 };
 
 class RunHost : public LoopHost, public Prompter {
@@ -70,9 +78,16 @@ struct RunResult {
     std::string message;  // the error text when failed
 };
 
-// The reason a problem entry gives for a dataset checkdataset refuses;
-// empty for none.
-std::string problemreason(DatasetProblem problem);
+// The reason a problem entry gives for values checkvalues refuses, in the
+// window's words where the window refuses them too ("Invalid data in
+// detector radius, r2"); empty for none.
+std::string refusalreason(const ValueCheck& check);
+
+// Why a dataset read from a data file is not run, as korvex-batch's problem
+// entry and korvex-draw both name it: the read error (readdataset's
+// readerror), else refusalreason; empty when the dataset runs.
+std::string datasetproblem(const GeometryFlags& flags, const RunParameters& prm,
+                           const std::string& readerror);
 
 // EstimateButtonClick's body. seed becomes the generator's seed (the window
 // passes runseed(), korvex-batch its --seed). Every message the user sees,

@@ -1,5 +1,6 @@
 #include "io/screeninput.h"
 
+#include "engine/dataset.h"
 #include "io/numbers.h"
 
 namespace korvex {
@@ -58,67 +59,58 @@ private:
 constexpr bool nonegatives = false;
 constexpr bool anysign = true;
 
-bool readall(Reader& in, GeometryFlags& flags, RunParameters& prm) {
-    if (flags.cylsrc && !in.read(Field::r1, nonegatives, prm.r1)) return false;
-    if (flags.cubsrc) {
-        if (!in.read(Field::a1, nonegatives, prm.a1)) return false;
-        if (!in.read(Field::b1, nonegatives, prm.b1)) return false;
+// The fields the shapes use, in the window's order, into ds (angles in
+// degrees); false at the first refusal.
+bool readall(Reader& in, Dataset& ds) {
+    const auto read = [&](Value v, bool negativeallowed) {
+        return in.read(v, negativeallowed, ds[v]);
+    };
+    if (ds.uses(Value::r1) && !read(Value::r1, nonegatives)) return false;
+    if (ds.uses(Value::a1)) {
+        if (!read(Value::a1, nonegatives)) return false;
+        if (!read(Value::b1, nonegatives)) return false;
     }
-    if (flags.cyldet) {
-        if (!in.read(Field::r2, nonegatives, prm.r2)) return false;
-        if (prm.r2 == 0) return in.reject(MessageKind::plain, "r2 cannot be zero");
-        if (!in.read(Field::t2, nonegatives, prm.t2)) return false;
-        flags.discwindow = prm.t2 == 0;
+    switch (ds.detector) {
+        case DetectorShape::cylinder:
+            if (!read(Value::r2, nonegatives)) return false;
+            if (ds[Value::r2] == 0) return in.reject(MessageKind::plain, "r2 cannot be zero");
+            if (!read(Value::t2, nonegatives)) return false;
+            break;
+        case DetectorShape::cuboid:
+            if (!read(Value::t2, nonegatives)) return false;
+            if (!read(Value::a2, nonegatives)) return false;
+            if (!read(Value::b2, nonegatives)) return false;
+            if (ds[Value::a2] == 0 || ds[Value::b2] == 0)
+                return in.reject(MessageKind::plain, "Detector face dimensions cannot be zero");
+            break;
+        case DetectorShape::sphere:
+            if (!read(Value::r2, nonegatives)) return false;
+            if (ds[Value::r2] == 0) return in.reject(MessageKind::plain, "r2 cannot be zero");
+            break;
     }
-    if (flags.cubdet) {
-        if (!in.read(Field::t2, nonegatives, prm.t2)) return false;
-        flags.rectwindow = prm.t2 == 0;
-        if (!in.read(Field::a2, nonegatives, prm.a2)) return false;
-        if (!in.read(Field::b2, nonegatives, prm.b2)) return false;
-        if (prm.a2 == 0 || prm.b2 == 0)
-            return in.reject(MessageKind::plain, "Detector face dimensions cannot be zero");
-    }
-    if (flags.sphdet) {
-        if (!in.read(Field::r2, nonegatives, prm.r2)) return false;
-        if (prm.r2 == 0) return in.reject(MessageKind::plain, "r2 cannot be zero");
-    }
-    if (flags.cylsrc && (flags.sphdet || flags.cyldet)) {
-        if (!in.read(Field::d, anysign, prm.d)) return false;
-        prm.a3 = prm.d;
-        prm.b3 = 0;
+    if (ds.uses(Value::d)) {
+        if (!read(Value::d, anysign)) return false;
     } else {
-        if (!in.read(Field::a3, anysign, prm.a3)) return false;
-        if (!in.read(Field::b3, anysign, prm.b3)) return false;
+        if (!read(Value::a3, anysign)) return false;
+        if (!read(Value::b3, anysign)) return false;
     }
-    if (!in.read(Field::t1, nonegatives, prm.t1)) return false;
-    flags.thicksrc = prm.t1 > 0;
-    if (flags.thicksrc && flags.twopisrc &&
+    if (!read(Value::t1, nonegatives)) return false;
+    if (ds[Value::t1] > 0 && ds.twopi &&
         !in.ask("You are setting a thick source as 2 pi.\rThey are normally modelled as 4 pi."))
         return false;
-    if (flags.ptsrc && flags.twopisrc &&
+    if (ds.source == SourceShape::point && ds.twopi &&
         !in.ask("You are setting a point source as 2 pi.\rThey are normally modelled as 4 pi."))
         return false;
-    if (!in.read(Field::c, anysign, prm.c)) return false;
+    if (!read(Value::c, anysign)) return false;
 
     // The count keeps its old value unless it reads as a number; on a bad
     // text checkvalue returns 0, which must not reach the run.
     double count = 0;
-    if (!in.read(Field::emissions, nonegatives, count)) return false;
-    prm.emissions = count;
-    if (prm.emissions < 1)
-        return in.reject(MessageKind::plain, "Invalid value for number of emissions");
+    if (!in.read(Value::emissions, nonegatives, count)) return false;
+    ds[Value::emissions] = count;
+    if (count < 1) return in.reject(MessageKind::plain, "Invalid value for number of emissions");
 
-    double degrees = 0;
-    if (!in.read(Field::rotz, anysign, degrees)) return false;
-    prm.rotz = degtorad(degrees);
-    if (!in.read(Field::roty, anysign, degrees)) return false;
-    prm.roty = degtorad(degrees);
-    if (!in.read(Field::rotx, anysign, degrees)) return false;
-    prm.rotx = degtorad(degrees);
-
-    const LengthCheck lengths = checklengths(flags, prm);
-    if (lengths.name) return in.reject(MessageKind::plain, lengthmessage(lengths));
-    return true;
+    return read(Value::rotz, anysign) && read(Value::roty, anysign) && read(Value::rotx, anysign);
 }
 
 }  // namespace
@@ -126,7 +118,21 @@ bool readall(Reader& in, GeometryFlags& flags, RunParameters& prm) {
 void getscreeninput(const FieldSource& fields, Prompter& prompter, GeometryFlags& flags,
                     RunParameters& prm) {
     Reader in(fields, prompter, flags);
-    readall(in, flags, prm);
+    Dataset ds;
+    ds.source = sourceshape(flags);
+    ds.detector = detectorshape(flags);
+    ds.twopi = flags.twopisrc;
+    ds[Value::emissions] = prm.emissions;
+    const bool read = readall(in, ds);
+    // After a refusal too: the fields read so far keep their values, the
+    // others are 0.
+    makerun(ds, flags, prm);
+    if (!read) {
+        flags.dataerror = true;
+        return;
+    }
+    const LengthCheck lengths = checklengths(flags, prm);
+    if (lengths.name) in.reject(MessageKind::plain, lengthmessage(lengths));
 }
 
 }  // namespace korvex

@@ -3,15 +3,17 @@
 
 #include <string>
 
+#include "engine/dataset.h"
 #include "engine/geometry.h"
 #include "engine/lengths.h"
 #include "io/prompter.h"
 
 namespace korvex {
 
-// The input fields getscreeninput reads, with the captions used in its
-// messages ("source radius, r1", ..., "number of emissions").
-enum class Field { r1, a1, b1, t1, r2, a2, b2, t2, d, a3, b3, c, emissions, rotz, roty, rotx };
+// The input fields getscreeninput reads are the dataset's values; the
+// captions used in its messages are the window's ("source radius, r1", ...,
+// "number of emissions", info(v).caption).
+using Field = Value;
 
 class FieldSource {
 public:

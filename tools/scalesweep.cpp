@@ -23,7 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/dataset.h"
 #include "engine/emissionloop.h"
+#include "engine/estimate.h"
 #include "engine/geometry.h"
 #include "engine/mtrandom.h"
 #include "engine/run.h"
@@ -102,20 +104,25 @@ const std::vector<Geometry> geometries = {
     {"tiny gap, sphere 1e-3", disc, sphere, make(0.5, 0, 0, 0.5, 1, 0, 0, 0, 0, 0, 1.001)},
 };
 
-GeometryFlags flagsfor(const Geometry& g) {
-    GeometryFlags f;
-    f.cylsrc = g.source != rect;
-    f.cubsrc = g.source == rect;
-    f.ptsrc = g.source == point;
-    f.cyldet = g.detector == cylinder || g.detector == discwindow;
-    f.cubdet = g.detector == cuboid || g.detector == rectwindow;
-    f.sphdet = g.detector == sphere;
-    f.discwindow = g.detector == discwindow;
-    f.rectwindow = g.detector == rectwindow;
-    f.thicksrc = g.prm.t1 > 0;
-    f.twopisrc = false;
-    f.fourpisrc = true;
-    return f;
+// The geometry at scale s as a dataset: every length times s, the angles in
+// degrees as the table holds them.
+korvex::Dataset datasetfor(const Geometry& g, double s, double emissions) {
+    using korvex::Value;
+    korvex::Dataset ds;
+    ds.source = g.source == rect    ? korvex::SourceShape::cuboid
+                : g.source == point ? korvex::SourceShape::point
+                                    : korvex::SourceShape::cylinder;
+    ds.detector = g.detector == sphere ? korvex::DetectorShape::sphere
+                  : g.detector == cuboid || g.detector == rectwindow
+                      ? korvex::DetectorShape::cuboid
+                      : korvex::DetectorShape::cylinder;
+    for (const korvex::ValueInfo& i : korvex::valuetable()) {
+        const double v = g.prm.*i.field;
+        const bool length = i.sort == korvex::Sort::size || i.sort == korvex::Sort::displacement;
+        ds[i.value] = length ? v * s : v;
+    }
+    ds[Value::emissions] = emissions;
+    return ds;
 }
 
 struct Answer {
@@ -125,16 +132,9 @@ struct Answer {
 };
 
 Answer run(const Geometry& g, double s, double emissions, std::uint32_t seed) {
-    RunParameters p = g.prm;
-    for (double* len :
-         {&p.r1, &p.a1, &p.b1, &p.t1, &p.r2, &p.a2, &p.b2, &p.t2, &p.a3, &p.b3, &p.d, &p.c})
-        *len *= s;
-    p.rotx = korvex::degtorad(g.prm.rotx);
-    p.roty = korvex::degtorad(g.prm.roty);
-    p.rotz = korvex::degtorad(g.prm.rotz);
-    p.emissions = emissions;
-    GeometryFlags f = flagsfor(g);
-    f.rotated = korvex::isrotated(p);
+    RunParameters p;
+    GeometryFlags f;
+    korvex::makerun(datasetfor(g, s, emissions), f, p);
     auto gen = korvex::mtcreate(seed);
     QuietHost host;
     // The loop itself: rundataset would refuse the lengths outside the range
@@ -142,13 +142,12 @@ Answer run(const Geometry& g, double s, double emissions, std::uint32_t seed) {
     korvex::RunTallies t;
     korvex::emissionloop(p, f, korvex::makeframe(p, f.rotated), *gen, host, t);
     t.meanpath = t.hits > 0 ? t.pathsum / t.hits : 0;
-    const double full = 4 * M_PI;
-    const double sigma = std::sqrt((t.emitted - t.hits) * t.hits / t.emitted);
+    const korvex::Estimate e = korvex::estimate(f, t);
     Answer a;
-    a.angle = full * t.hits / t.emitted;
-    a.angleerror = 3.29 * full * sigma / t.emitted;
+    a.angle = e.solidangle;
+    a.angleerror = static_cast<double>(e.angleerror);
     a.meanpath = t.meanpath / s;
-    a.patherror = t.hits > 0 ? 3.29 * sigma * t.meanpath / t.hits / s : 0;
+    a.patherror = static_cast<double>(e.meanpatherror) / s;
     a.inside = t.sourceinside;
     return a;
 }

@@ -4,12 +4,11 @@
 
 #include <QWidget>
 
+#include "engine/dataset.h"
+
 class QPainter;
 
 namespace korvex {
-
-enum class SourceShape { cylinder, cuboid, point };
-enum class DetectorShape { cylinder, cuboid, sphere };
 
 class Sketch;
 

@@ -268,10 +268,10 @@ QWidget* TForm1::buildsourcetab() {
     Memo_A = newnote("Memo_A", memoAtext());
     return buildfieldtab(
         Source, "Source",
-        {{&Label_r1, "Label_r1", "source radius, r1", &Inputbox_r1, "Inputbox_r1", true},
-         {&Label_a1, "Label_a1", "source length, a1", &Inputbox_a1, "Inputbox_a1", false},
-         {&Label_b1, "Label_b1", "source length, b1", &Inputbox_b1, "Inputbox_b1", false},
-         {&Label_t1, "Label_t1", "source thickness, t1", &Inputbox_t1, "Inputbox_t1", true}},
+        {{&Label_r1, "Label_r1", info(Value::r1).caption, &Inputbox_r1, "Inputbox_r1", true},
+         {&Label_a1, "Label_a1", info(Value::a1).caption, &Inputbox_a1, "Inputbox_a1", false},
+         {&Label_b1, "Label_b1", info(Value::b1).caption, &Inputbox_b1, "Inputbox_b1", false},
+         {&Label_t1, "Label_t1", info(Value::t1).caption, &Inputbox_t1, "Inputbox_t1", true}},
         Memo_A);
 }
 
@@ -279,20 +279,20 @@ QWidget* TForm1::builddetectortab() {
     Memo3 = newnote("Memo3", memo3text());
     return buildfieldtab(
         Detector, "Detector",
-        {{&Label_r2, "Label_r2", "detector radius, r2", &Inputbox_r2, "Inputbox_r2", true},
-         {&Label_a2, "Label_a2", "detector length a2", &Inputbox_a2, "Inputbox_a2", false},
-         {&Label_b2, "Label_b2", "detector length b2", &Inputbox_b2, "Inputbox_b2", false},
-         {&Label_h, "Label_h", "detector thickness, t2", &Inputbox_h, "Inputbox_h", true}},
+        {{&Label_r2, "Label_r2", info(Value::r2).caption, &Inputbox_r2, "Inputbox_r2", true},
+         {&Label_a2, "Label_a2", info(Value::a2).caption, &Inputbox_a2, "Inputbox_a2", false},
+         {&Label_b2, "Label_b2", info(Value::b2).caption, &Inputbox_b2, "Inputbox_b2", false},
+         {&Label_h, "Label_h", info(Value::t2).caption, &Inputbox_h, "Inputbox_h", true}},
         Memo3);
 }
 
 QWidget* TForm1::builddisplacementtab() {
     return buildfieldtab(
         Axial_disp, "Axial_disp",
-        {{&Label_d, "Label_d", "displacement, d", &Inputbox_d, "Inputbox_d", true},
-         {&Label_a3, "Label_a3", "displacement, a3", &Inputbox_a3, "Inputbox_a3", false},
-         {&Label_b3, "Label_b3", "displacement, b3", &inputbox_b3, "inputbox_b3", false},
-         {&Label_c, "Label_c", "displacement, c", &Inputbox_c, "Inputbox_c", true}},
+        {{&Label_d, "Label_d", info(Value::d).caption, &Inputbox_d, "Inputbox_d", true},
+         {&Label_a3, "Label_a3", info(Value::a3).caption, &Inputbox_a3, "Inputbox_a3", false},
+         {&Label_b3, "Label_b3", info(Value::b3).caption, &inputbox_b3, "inputbox_b3", false},
+         {&Label_c, "Label_c", info(Value::c).caption, &Inputbox_c, "Inputbox_c", true}},
         nullptr);
 }
 
@@ -303,9 +303,9 @@ QWidget* TForm1::buildrotationtab() {
     Inputbox_rot_z0 = newedit("Inputbox_rot_z0");
     for (QLineEdit* e : {inputbox_rot_x3, Inputbox_rot_y2, Inputbox_rot_z0})
         e->setText(QStringLiteral("0"));
-    Label_rot_x3 = newlabel("Label_rot_x3", "Rotation ccw about X", inputbox_rot_x3);
-    Label_rot_y2 = newlabel("Label_rot_y2", "Rotation ccw about Y' ", Inputbox_rot_y2);
-    Label_rot_z0 = newlabel("Label_rot_z0", "Rotation ccw about Z'' ", Inputbox_rot_z0);
+    Label_rot_x3 = newlabel("Label_rot_x3", info(Value::rotx).caption, inputbox_rot_x3);
+    Label_rot_y2 = newlabel("Label_rot_y2", info(Value::roty).caption, Inputbox_rot_y2);
+    Label_rot_z0 = newlabel("Label_rot_z0", info(Value::rotz).caption, Inputbox_rot_z0);
     // The sense of the angles, as korvex-batch --help and the manual pages give it.
     const QString sense =
         QString::fromUtf8(rotationsense) + QLatin1Char('\n') + QString::fromUtf8(rotationexample);

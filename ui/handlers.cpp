@@ -55,70 +55,20 @@ void TForm1::seton(QLabel* label, QLineEdit* edit, bool on) {
 }
 
 void TForm1::setcorrectinputboxes() {
-    const GeometryFlags& f = state_.flags;
-    const QString zero = QStringLiteral("0");
-    // The blocks run in this order; a later one overrides an earlier one.
-    if (f.ptsrc) {
-        seton(Label_r1, Inputbox_r1, false);
-        Inputbox_r1->setText(zero);
-        seton(Label_a1, Inputbox_a1, false);
-        Inputbox_a1->clear();
-        seton(Label_b1, Inputbox_b1, false);
-        Inputbox_b1->clear();
-        seton(Label_t1, Inputbox_t1, false);
-        Inputbox_t1->setText(zero);
-    }
-    if (f.cylsrc && !f.ptsrc) {
-        seton(Label_r1, Inputbox_r1, true);
-        seton(Label_a1, Inputbox_a1, false);
-        Inputbox_a1->clear();
-        seton(Label_b1, Inputbox_b1, false);
-        Inputbox_b1->clear();
-        seton(Label_t1, Inputbox_t1, true);
-    }
-    if (f.cubsrc) {
-        seton(Label_r1, Inputbox_r1, false);
-        Inputbox_r1->clear();
-        seton(Label_a1, Inputbox_a1, true);
-        seton(Label_b1, Inputbox_b1, true);
-        seton(Label_t1, Inputbox_t1, true);
-    }
-    if (f.cyldet) {
-        seton(Label_a2, Inputbox_a2, false);
-        Inputbox_a2->clear();
-        seton(Label_b2, Inputbox_b2, false);
-        Inputbox_b2->clear();
-        seton(Label_r2, Inputbox_r2, true);
-        seton(Label_h, Inputbox_h, true);
-    }
-    if (f.cubdet) {
-        seton(Label_r2, Inputbox_r2, false);
-        Inputbox_r2->clear();
-        seton(Label_a2, Inputbox_a2, true);
-        seton(Label_b2, Inputbox_b2, true);
-        seton(Label_h, Inputbox_h, true);
-    }
-    if (f.sphdet) {
-        seton(Label_a2, Inputbox_a2, false);
-        Inputbox_a2->clear();
-        seton(Label_b2, Inputbox_b2, false);
-        Inputbox_b2->clear();
-        seton(Label_h, Inputbox_h, false);
-        Inputbox_h->clear();
-        seton(Label_r2, Inputbox_r2, true);
-    }
-    if (f.cubsrc || f.cubdet) {
-        seton(Label_a3, Inputbox_a3, true);
-        seton(Label_b3, inputbox_b3, true);
-        seton(Label_d, Inputbox_d, false);
-        Inputbox_d->clear();
-    }
-    if (f.cylsrc && (f.cyldet || f.sphdet)) {
-        seton(Label_a3, Inputbox_a3, false);
-        Inputbox_a3->clear();
-        seton(Label_b3, inputbox_b3, false);
-        inputbox_b3->clear();
-        seton(Label_d, Inputbox_d, true);
+    const SourceShape source = sourceshape(state_.flags);
+    const DetectorShape detector = detectorshape(state_.flags);
+    // The fields of the values the shapes use are on, the others off and
+    // emptied; a point's r1 and t1 are off and read "0".
+    for (const ValueInfo& i : valuetable()) {
+        if (i.sort != Sort::size && i.sort != Sort::displacement) continue;
+        const bool held = heldatzero(source, i.value);
+        const bool on = uses(source, detector, i.value) && !held;
+        seton(label(i.value), edit(i.value), on);
+        if (held) {
+            edit(i.value)->setText(QStringLiteral("0"));
+        } else if (!on) {
+            edit(i.value)->clear();
+        }
     }
 }
 

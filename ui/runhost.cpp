@@ -76,7 +76,7 @@ std::string TForm1::text(Field f) const { return edit(f)->text().toStdString(); 
 
 std::string TForm1::caption(Field f) const {
     // The emission count has no label of its own beside its edit.
-    if (f == Field::emissions) return "number of emissions";
+    if (f == Field::emissions) return info(f).caption;
     return label(f)->text().toStdString();
 }
 

@@ -104,8 +104,10 @@ void expectsametallies(const RunTallies& a, const RunTallies& b, bool exactpath,
     korvex::testing::expectsamecounts(a, b, what);
     if (exactpath) {
         EXPECT_EQ(a.pathsum, b.pathsum) << what;
+        EXPECT_EQ(a.pathsq, b.pathsq) << what;
     } else {
         EXPECT_NEAR(a.pathsum, b.pathsum, 1e-12 * std::fabs(a.pathsum)) << what;
+        EXPECT_NEAR(a.pathsq, b.pathsq, 1e-12 * std::fabs(a.pathsq)) << what;
     }
 }
 
@@ -365,6 +367,7 @@ TEST(FastPath, SplitRunsMatchTheOneThreadLoop) {
             EXPECT_FALSE(splitemissionloop(prm, c.flags, frame, *gen, host, t, threads)) << what;
             korvex::testing::expectsamecounts(t, tone, what);
             EXPECT_EQ(t.pathsum, tone.pathsum) << what;
+            EXPECT_EQ(t.pathsq, tone.pathsq) << what;
             EXPECT_EQ(gen->mti, gone->mti) << what;
             EXPECT_TRUE(std::equal(gen->mt, gen->mt + 624, gone->mt)) << what;
         }
@@ -407,6 +410,7 @@ TEST(FastPath, SharesTakenOverGiveTheSameTallies) {
         addspan(t, part);
         korvex::testing::expectsamecounts(t, one, what);
         EXPECT_EQ(t.pathsum, one.pathsum) << what;
+        EXPECT_EQ(t.pathsq, one.pathsq) << what;
     }
     auto gen = mtcreate(21);
     const SpanResult stopped = runspan(prm, f, frame, *gen, all, 4,

@@ -3,7 +3,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "engine/dataset.h"
 #include "engine/geometry.h"
+#include "engine/kinds.h"
 
 using namespace korvex;
 
@@ -111,4 +113,102 @@ TEST(Geometry, RotationActsBeforeTranslation) {
     // Lengths are kept.
     const Vec3 v = todetector(f, {1, 2, 2});
     EXPECT_NEAR(std::hypot(v.x - 10, v.y, v.z), 3, 1e-14);
+}
+
+// The angles of a dataset come back as typed: what a record echoes reads back
+// as the same run.
+TEST(DatasetModel, AnglesComeBackAsTyped) {
+    for (const double typed : {30.0, -45.0, 0.1, 1e-7, 359.99, -123.456789, 1e300}) {
+        Dataset ds;
+        ds[Value::rotx] = typed;
+        ds[Value::rotz] = -typed;
+        GeometryFlags flags;
+        RunParameters prm;
+        makerun(ds, flags, prm);
+        const Dataset back = datasetof(flags, prm);
+        EXPECT_EQ(back[Value::rotx], typed);
+        EXPECT_EQ(back[Value::rotz], -typed);
+        EXPECT_TRUE(flags.rotated);
+    }
+}
+
+// Placement by d, the derived flags and a point held at 0, for each pair.
+TEST(DatasetModel, MakerunDerivesFlagsAndPlacement) {
+    const struct {
+        SourceShape source;
+        DetectorShape detector;
+        double t2;
+        bool bydistance, discwindow, rectwindow;
+    } cases[] = {
+        {SourceShape::cylinder, DetectorShape::cylinder, 0, true, true, false},
+        {SourceShape::point, DetectorShape::sphere, 0, true, false, false},
+        {SourceShape::cylinder, DetectorShape::cuboid, 0, false, false, true},
+        {SourceShape::cuboid, DetectorShape::cylinder, 2, false, false, false},
+    };
+    for (const auto& c : cases) {
+        Dataset ds;
+        ds.source = c.source;
+        ds.detector = c.detector;
+        ds.twopi = true;
+        ds[Value::r1] = ds[Value::t1] = 0.5;
+        ds[Value::t2] = c.t2;
+        ds[Value::a3] = 7;
+        ds[Value::b3] = 8;
+        ds[Value::d] = -3;
+        GeometryFlags flags;
+        RunParameters prm;
+        makerun(ds, flags, prm);
+        EXPECT_EQ(prm.a3, c.bydistance ? -3 : 7);
+        EXPECT_EQ(prm.b3, c.bydistance ? 0 : 8);
+        EXPECT_EQ(flags.discwindow, c.discwindow);
+        EXPECT_EQ(flags.rectwindow, c.rectwindow);
+        EXPECT_EQ(flags.ptsrc, c.source == SourceShape::point);
+        EXPECT_EQ(prm.t1, c.source == SourceShape::point ? 0 : 0.5);
+        EXPECT_EQ(flags.thicksrc, c.source != SourceShape::point);
+        EXPECT_TRUE(flags.twopisrc && !flags.fourpisrc && !flags.rotated);
+        EXPECT_TRUE(consistentkinds(flags));
+        EXPECT_EQ(sourceshape(flags), c.source);
+        EXPECT_EQ(detectorshape(flags), c.detector);
+    }
+}
+
+// Only what the window refuses: a negative size or count the shapes use.
+TEST(DatasetModel, ChecksRefuseWhatTheWindowRefuses) {
+    const struct {
+        Value value;
+        double number;
+        Refusal refusal;
+    } cases[] = {
+        {Value::r2, -3.81, Refusal::negative},
+        {Value::t1, -1e-9, Refusal::negative},
+        {Value::emissions, -5, Refusal::negative},
+        {Value::emissions, -1e6, Refusal::negative},
+        {Value::emissions, 0.4, Refusal::none},
+        {Value::emissions, 0, Refusal::noemissions},
+        {Value::emissions, 1e16, Refusal::toomanyemissions},
+        {Value::r1, -0.0, Refusal::none},
+        {Value::a1, -2, Refusal::none},  // a round source has no a1
+        {Value::d, -4, Refusal::none},
+        {Value::c, -4, Refusal::none},
+        {Value::rotx, -30, Refusal::none},
+        {Value::r2, 1e9, Refusal::lengthoutofrange},
+    };
+    for (const auto& c : cases) {
+        Dataset ds;
+        ds[Value::r1] = 1;
+        ds[Value::r2] = 2;
+        ds[Value::t2] = 1;
+        ds[Value::c] = 3;
+        ds[Value::emissions] = 100;
+        ds[c.value] = c.number;
+        GeometryFlags flags;
+        RunParameters prm;
+        makerun(ds, flags, prm);
+        const ValueCheck check = checkvalues(flags, prm);
+        EXPECT_EQ(check.refusal, c.refusal) << info(c.value).name << " = " << c.number;
+        if (c.refusal == Refusal::negative || c.refusal == Refusal::lengthoutofrange) {
+            EXPECT_EQ(check.value, c.value);
+            EXPECT_EQ(check.number, c.number);
+        }
+    }
 }

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "engine/dataset.h"
+#include "engine/estimate.h"
 #include "engine/run.h"
 #include "testhost.h"
 
@@ -12,12 +14,12 @@ using korvex::testing::RecordingHost;
 
 namespace {
 
-struct Estimate {
+struct Answer {
     double omega, error;
     RunTallies t;
 };
 
-Estimate run(RunParameters prm, GeometryFlags flags, std::uint32_t seed, double emissions) {
+Answer run(RunParameters prm, GeometryFlags flags, std::uint32_t seed, double emissions) {
     prm.emissions = emissions;
     auto gen = mtcreate(seed);
     RecordingHost host;
@@ -80,7 +82,7 @@ TEST(Statistics, WindowsSeenFromTheirAxis) {
          rectangle(2, 3, 1.5)},
     };
     for (const auto& c : cases) {
-        const Estimate e = run(c.prm, c.flags, c.seed, 400000);
+        const Answer e = run(c.prm, c.flags, c.seed, 400000);
         EXPECT_NEAR(e.omega, c.exact, e.error) << c.what;
     }
 }
@@ -88,7 +90,7 @@ TEST(Statistics, WindowsSeenFromTheirAxis) {
 TEST(Statistics, PointOutsideAndInsideASphere) {
     RunParameters p{.r2 = 1, .d = 1.2, .a3 = 1.2, .c = 2.1};
     const double dist = std::hypot(1.2, 2.1);
-    const Estimate out = run(p, pointover(false, false, true), 4357, 400000);
+    const Answer out = run(p, pointover(false, false, true), 4357, 400000);
     EXPECT_NEAR(out.omega, 2 * pi * (1 - std::sqrt(1 - 1 / (dist * dist))), out.error);
     EXPECT_FALSE(out.t.sourceinside);
     // Mean chord of the sphere seen from outside: 4/3 r^3 pi / (pi r^2) averaged
@@ -97,7 +99,7 @@ TEST(Statistics, PointOutsideAndInsideASphere) {
     EXPECT_LT(out.t.meanpath, 2);
 
     p.a3 = p.c = 0;
-    const Estimate in = run(p, pointover(false, false, true), 1, 100000);
+    const Answer in = run(p, pointover(false, false, true), 1, 100000);
     EXPECT_EQ(in.omega, 4 * pi);
     EXPECT_NEAR(in.t.meanpath, 1, 1e-12);
     EXPECT_TRUE(in.t.sourceinside);
@@ -107,14 +109,14 @@ TEST(Statistics, PointOutsideAndInsideASphere) {
 // face: every counted ray enters there and leaves through another surface.
 TEST(Statistics, CylinderAndCuboidAlongTheirAxis) {
     RunParameters p{.r2 = 1, .t2 = 3, .c = 4};
-    const Estimate cyl = run(p, pointover(true, false, false), 4357, 400000);
+    const Answer cyl = run(p, pointover(true, false, false), 4357, 400000);
     EXPECT_NEAR(cyl.omega, discangle(4, 1), cyl.error);
     EXPECT_EQ(cyl.t.tophits, cyl.t.hits);
     EXPECT_EQ(cyl.t.sidehits + cyl.t.bottomhits, cyl.t.hits);
 
     p.a2 = 1;
     p.b2 = 2;
-    const Estimate cub = run(p, pointover(false, true, false), 4357, 400000);
+    const Answer cub = run(p, pointover(false, true, false), 4357, 400000);
     EXPECT_NEAR(cub.omega, rectangle(1, 2, 4), cub.error);
     EXPECT_EQ(cub.t.topfacehits, cub.t.hits);
     EXPECT_GT(cub.t.bottomfacehits, 0);
@@ -134,7 +136,7 @@ TEST(Statistics, WallAndFaceCountsAreTwiceTheHits) {
                           .c = 1,
                           .rotx = degtorad(30),
                           .roty = degtorad(-20)};
-    const Estimate c = run(p, cyl, 77, 300000);
+    const Answer c = run(p, cyl, 77, 300000);
     EXPECT_GT(c.t.hits, 10000);
     EXPECT_GT(c.t.sidehits, 0);
     EXPECT_GT(c.t.tophits, 0);
@@ -157,11 +159,46 @@ TEST(Statistics, WallAndFaceCountsAreTwiceTheHits) {
                           .rotx = degtorad(30),
                           .roty = degtorad(-20),
                           .rotz = degtorad(75)};
-    const Estimate b = run(q, cub, 78, 300000);
+    const Answer b = run(q, cub, 78, 300000);
     const RunTallies& t = b.t;
     EXPECT_GT(t.hits, 10000);
     EXPECT_EQ(t.topfacehits + t.bottomfacehits + t.xplusfacehits + t.xminusfacehits +
                   t.yplusfacehits + t.yminusfacehits,
               2 * t.hits);
     EXPECT_FALSE(t.sourceinside);
+}
+
+// The spread of the path lengths through a sphere seen from a point outside
+// it, against the chord-length distribution: a ray at angle theta from the
+// centre's direction crosses 2 sqrt(R^2 - D^2 sin^2 theta), with cos theta
+// uniform on [cos theta_max, 1]. The moments are integrated numerically.
+TEST(Statistics, SpreadOfThePathThroughASphere) {
+    const double r = 1, dist = 2;
+    Dataset ds;
+    ds.source = SourceShape::point;
+    ds.detector = DetectorShape::sphere;
+    ds[Value::r2] = r;
+    ds[Value::c] = dist;
+    ds[Value::emissions] = 400000;
+    GeometryFlags flags;
+    RunParameters prm;
+    makerun(ds, flags, prm);
+    const Answer a = run(prm, flags, 4357, prm.emissions);
+    const korvex::Estimate e = estimate(flags, a.t);
+
+    const double cmax = std::sqrt(1 - r * r / (dist * dist));
+    const int steps = 200000;
+    double m1 = 0, m2 = 0;
+    for (int k = 0; k < steps; ++k) {  // midpoint rule in u = cos theta
+        const double u = cmax + (1 - cmax) * (k + 0.5) / steps;
+        const double chord = 2 * std::sqrt(std::max(0.0, r * r - dist * dist * (1 - u * u)));
+        m1 += chord / steps;
+        m2 += chord * chord / steps;
+    }
+    const double spread = std::sqrt(m2 - m1 * m1);
+    // The standard error is the spread over the root of the hits, to the
+    // statistical precision of the spread itself (a few per cent here).
+    EXPECT_NEAR(e.meanpathsigma * std::sqrt(a.t.hits), spread, 0.02 * spread);
+    EXPECT_NEAR(a.t.meanpath, m1, 3.29 * e.meanpathsigma);
+    EXPECT_GT(e.meanpathsigma, 0);
 }

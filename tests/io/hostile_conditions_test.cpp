@@ -16,7 +16,11 @@
 #include <thread>
 #include <vector>
 
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
 #include "batchprogram.h"
+#include "io/record.h"
 
 namespace korvex {
 namespace {
@@ -158,8 +162,45 @@ TEST(HostileConditions, BadValueEchoIsShortAndPrintable) {
         << entry;
 }
 
+// The records of a JSON Lines or CSV file as entries: every line whole (a JSON
+// object, or a CSV row of the header's width after one header row), its
+// dataset number, and the run it came from as told by a marker in its text.
+bool wholerecords(const std::string& text, bool csv, const std::map<std::string, char>& markers,
+                  std::vector<Entry>& entries) {
+    const std::string end = csv ? crlf : "\n";
+    const std::string header = csv ? csvheader() : "";
+    if (text.compare(0, header.size(), header) != 0) return false;
+    const auto columns = static_cast<std::size_t>(std::count(header.begin(), header.end(), ','));
+    for (std::size_t pos = header.size(); pos < text.size();) {
+        const std::size_t stop = text.find(end, pos);
+        if (stop == std::string::npos) return false;
+        const std::string line = text.substr(pos, stop - pos);
+        pos = stop + end.size();
+        Entry e;
+        if (csv) {
+            // The dataset number is the seventh field; no field before it is quoted.
+            if (static_cast<std::size_t>(std::count(line.begin(), line.end(), ',')) != columns)
+                return false;
+            std::size_t field = 0;
+            for (int k = 0; k < 6; ++k) field = line.find(',', field) + 1;
+            e.number = std::atoi(line.c_str() + field);
+        } else {
+            const auto object = nlohmann::json::parse(line, nullptr, false);
+            if (object.is_discarded() || object.value("schema", "") != "korvex-result/1")
+                return false;
+            e.number = object.value("dataset", 0);
+        }
+        for (const auto& [marker, run] : markers) {
+            if (line.find(marker) != std::string::npos) e.marker = run;
+        }
+        entries.push_back(e);
+    }
+    return true;
+}
+
 // Two runs append to one file at once: entries with long bad values (once
-// 20 KB each) between short reports, each run's own dataset numbers in order.
+// 20 KB each) between short reports, each run's own dataset numbers in order;
+// and so do their JSON Lines and CSV records.
 TEST(HostileConditions, ConcurrentRunsKeepEveryEntryWhole) {
     TempDir dir;
     const int count = 60;
@@ -169,8 +210,10 @@ TEST(HostileConditions, ConcurrentRunsKeepEveryEntryWhole) {
         b += dataset("100", std::string(20000, 'B')) + dataset("100", "6");
     }
     const std::string results = dir.file("results.txt");
-    Program first(dir, {"--quiet", dir.write("a.txt", a), results});
-    Program second(dir, {"--quiet", dir.write("b.txt", b), results});
+    const std::string jsonl = dir.file("results.jsonl"), csv = dir.file("results.csv");
+    Program first(dir, {"--quiet", "--jsonl", jsonl, "--csv", csv, dir.write("a.txt", a), results});
+    Program second(dir,
+                   {"--quiet", "--jsonl", jsonl, "--csv", csv, dir.write("b.txt", b), results});
     EXPECT_EQ(first.finish().status, 0);
     EXPECT_EQ(second.finish().status, 0);
 
@@ -181,6 +224,18 @@ TEST(HostileConditions, ConcurrentRunsKeepEveryEntryWhole) {
     EXPECT_EQ(entries.size(), 2u * count);
     EXPECT_TRUE(numbered(entries, 'A', count));
     EXPECT_TRUE(numbered(entries, 'B', count));
+
+    const std::map<std::string, char> recordmarkers = {{"'AAAA", 'A'},       {"\"r2\":5,", 'A'},
+                                                       {",5,,,,0,10,", 'A'}, {"'BBBB", 'B'},
+                                                       {"\"r2\":6,", 'B'},  {",6,,,,0,10,", 'B'}};
+    for (const bool ascsv : {false, true}) {
+        std::vector<Entry> records;
+        ASSERT_TRUE(wholerecords(readfile(ascsv ? csv : jsonl), ascsv, recordmarkers, records))
+            << (ascsv ? "csv" : "jsonl");
+        EXPECT_EQ(records.size(), 2u * count);
+        EXPECT_TRUE(numbered(records, 'A', count));
+        EXPECT_TRUE(numbered(records, 'B', count));
+    }
 }
 
 // Runs over a file size limit fail while another run appends to the same

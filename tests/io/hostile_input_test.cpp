@@ -86,6 +86,20 @@ TEST(HostileInput, BatchEntries) {
           "Problem in dataset 2\r\nNo results saved - error reading input dataset. 'abc' is not "
           "a valid floating point value."},
          {"Results:", "''"}},
+        // The window's refusals, in its words; a fractional count still runs
+        // one emission, and displacements, angles and unused values may be
+        // negative.
+        {"negative counts and sizes",
+         with(21, "-1E6") + with(21, "-5") + with(12, "-3.81") + with(9, "-0.5") + with(21, "0.4") +
+             with(16, "-1") + with(18, "-30") + with(6, "-2"),
+         {"Problem in dataset 1\r\nNo results saved - Invalid data in number of emissions.",
+          "Problem in dataset 2\r\nNo results saved - Invalid data in number of emissions.",
+          "Problem in dataset 3\r\nNo results saved - Invalid data in detector radius, r2.",
+          "Problem in dataset 4\r\nNo results saved - Invalid data in source thickness, t1.",
+          "dataset 5:", "Emissions from source = 1 (1.0E+0)", "Axis separation, d = -1",
+          "ccw around original source x axis = -30", "dataset 8:"},
+         {"-3.81", "Problem in dataset 5", "Problem in dataset 6", "Problem in dataset 7",
+          "Problem in dataset 8"}},
         {"a byte-order mark", "\xEF\xBB\xBF" + dataset(sphere()), {"Results:"}, {"Problem"}},
         {"old Mac line ends",
          dataset(sphere(), "\r") + dataset(sphere(), "\r"),

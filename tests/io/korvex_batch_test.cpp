@@ -9,8 +9,14 @@
 #include <thread>
 #include <vector>
 
+#include <charconv>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
 #include "batchprogram.h"
 #include "io/rotationsense.h"
+#include "io/numbers.h"
+#include "io/record.h"
 
 namespace korvex {
 namespace {
@@ -183,6 +189,108 @@ TEST(KorvexBatch, ExampleResultsAreReproduced) {
     ASSERT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(withouttimes(readfile(results)),
               withouttimes(readfile(std::string(EXAMPLES_DIR) + "/results.txt")));
+}
+
+// The records beside the results file say what the reports say, the CSV rows
+// hold the JSON records' values (each number reading back as the same
+// double), and a problem names its reason as its entry does.
+TEST(KorvexBatch, RecordsAgreeWithTheReports) {
+    TempDir dir;
+    std::string data = readfile(std::string(EXAMPLES_DIR) + "/datasets.txt");
+    data += dataset("-5") + dataset("abc");
+    const std::string results = dir.file("results.txt");
+    const std::string jsonl = dir.file("r.jsonl"), csv = dir.file("r.csv");
+    const Outcome o = run(dir, {"--quiet", "--seed", "99", "--threads", "2", "--jsonl", jsonl,
+                                "--csv", csv, dir.write("data.txt", data), results});
+    ASSERT_EQ(o.status, 0) << o.err;
+
+    const std::string report = readfile(results);
+    std::istringstream lines(readfile(jsonl));
+    std::istringstream rows(readfile(csv));
+    std::string line, row, header;
+    std::getline(rows, header);
+    ASSERT_EQ(header + "\n", csvheader());
+    const std::vector<std::string>& columns = recordcolumns();
+    int n = 0;
+    while (std::getline(lines, line)) {
+        ++n;
+        const auto r = nlohmann::json::parse(line);
+        EXPECT_EQ(r["schema"], "korvex-result/1");
+        EXPECT_EQ(r["dataset"], n);
+        EXPECT_EQ(r["seed"], 99);
+        EXPECT_EQ(r["method"], "emissions");
+        const std::string status = r["status"];
+        if (n <= 5) {
+            ASSERT_EQ(status, "done") << line;
+            const std::string heading = "Input data from file, dataset " + std::to_string(n) + ":";
+            const std::size_t at = report.find(heading);
+            ASSERT_NE(at, std::string::npos);
+            const std::string entry = report.substr(at, report.find("Processing time", at) - at);
+            const double emitted = r["emitted"], hits = r["hits"];
+            EXPECT_NE(entry.find(" = " + plainformat(emitted) + " ("), std::string::npos) << n;
+            EXPECT_NE(entry.find("detector " + std::string(r["window"] ? "window" : "volume") +
+                                 " = " + percentformat(r["hitpercent"].get<double>())),
+                      std::string::npos)
+                << n;
+            EXPECT_NE(entry.find(" = " + plainformat(hits)), std::string::npos) << n;
+            EXPECT_NE(entry.find("Average solid angle = " + fixed7(r["solidangle"].get<double>()) +
+                                 " +/- " + fixed7(r["solidangleerror"].get<double>())),
+                      std::string::npos)
+                << n;
+            if (r.contains("meanpath")) {
+                EXPECT_NE(entry.find(" = " + fixed7(r["meanpath"].get<double>()) + " +/- " +
+                                     fixed7(r["meanpatherror"].get<double>())),
+                          std::string::npos)
+                    << n;
+                EXPECT_GT(r["meanpathsigma"].get<double>(), 0) << n;
+            }
+        } else {
+            EXPECT_EQ(status, "problem");
+            EXPECT_FALSE(r.contains("hits"));
+        }
+        if (n == 6) {
+            EXPECT_EQ(r["problem"], "Invalid data in number of emissions");
+            EXPECT_EQ(r["emissions"], -5);
+            EXPECT_EQ(r["r2"], 5);
+        }
+        if (n == 7) {
+            EXPECT_FALSE(r.contains("r2"));  // a dataset not read has no values
+            EXPECT_NE(report.find("No results saved - " + r["problem"].get<std::string>() + "."),
+                      std::string::npos);
+        }
+
+        // The row: every field of the record, and nothing else.
+        ASSERT_TRUE(std::getline(rows, row)) << n;
+        ASSERT_EQ(row.back(), '\r');
+        std::vector<std::string> fields(1);
+        for (const char ch : row.substr(0, row.size() - 1)) {
+            if (ch == ',') fields.emplace_back();
+            else fields.back() += ch;
+        }
+        ASSERT_EQ(fields.size(), columns.size()) << row;
+        for (std::size_t k = 0; k < columns.size(); ++k) {
+            const std::string& f = fields[k];
+            if (!r.contains(columns[k])) {
+                EXPECT_EQ(f, "") << columns[k];
+                continue;
+            }
+            const auto& v = r[columns[k]];
+            if (v.is_number()) {
+                double a = 0;
+                std::from_chars(f.data(), f.data() + f.size(), a);
+                EXPECT_EQ(a, v.get<double>()) << columns[k] << " " << f;
+                // The same shortest text in both files.
+                const std::size_t at = line.find("\"" + columns[k] + "\":") + columns[k].size() + 3;
+                EXPECT_EQ(line.substr(at, line.find_first_of(",}", at) - at), f) << columns[k];
+            } else if (v.is_string()) {
+                EXPECT_EQ(f, v.get<std::string>()) << columns[k];
+            } else if (v.is_boolean()) {
+                EXPECT_EQ(f, v.get<bool>() ? "true" : "false") << columns[k];
+            }
+        }
+    }
+    EXPECT_EQ(n, 7);
+    EXPECT_FALSE(std::getline(rows, row));
 }
 
 }  // namespace

@@ -372,10 +372,11 @@ void GeometryTest::drawWritesEveryDataset_data() {
     QTest::addColumn<bool>("fulldisk");            // the output folder on a file system of one page
 
     // One dataset: flags, then values 6 to 21, then 2 pi.
-    auto dataset = [](const char* flags, const char* value8, const char* value17) {
+    auto dataset = [](const char* flags, const char* value8, const char* value17,
+                      const char* value21 = "1E6") {
         QStringList values = QString::fromLatin1(flags).split(' ');
         for (const char* v : {"0", "0", value8, "0", "0", "0", "2", "1", "0", "0", "0", value17,
-                              "0", "0", "0", "1E6", "false"})
+                              "0", "0", "0", value21, "false"})
             values << QString::fromLatin1(v);
         return values.join('\n') + "\n*\n";
     };
@@ -394,6 +395,20 @@ void GeometryTest::drawWritesEveryDataset_data() {
                        "dataset 4: WARNING. Part or all of the source is on or within the detector "
                        "volume.",
                        "dataset 5: The data file ends after 2 values of a dataset; 22 are needed"}
+        << qint64(0) << false;
+    // What korvex-batch refuses, in its words; a fractional count is not refused.
+    const char* disc = "true false true false false";
+    QTest::newRow("refused as korvex-batch refuses")
+        << dataset(disc, "-1", "3") + dataset(disc, "1E9", "3") + dataset(disc, "1", "3", "0") +
+               dataset(disc, "1", "3", "1E16") + dataset(disc, "1", "3", "-5") +
+               dataset(disc, "1", "3", "0.4")
+        << QStringList() << 0 << QList<int>{6}
+        << QStringList{"dataset 1: Invalid data in source radius, r1",
+                       "dataset 2: Length out of range: r1 = 1000000000; a length must be 0 or of "
+                       "size 1E-6 to 1E8",
+                       "dataset 3: the number of emissions is 0",
+                       "dataset 4: the number of emissions is above 9007199254740992",
+                       "dataset 5: Invalid data in number of emissions"}
         << qint64(0) << false;
     QTest::newRow("bad size") << QString() << QStringList{"--size", "320"} << 2 << QList<int>{}
                               << QStringList{
