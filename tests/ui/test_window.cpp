@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "io/rotationsense.h"
 #include "ui/diagram.h"
 #include "ui/form1.h"
 #include "ui/texts.h"
@@ -101,8 +102,11 @@ void WindowTest::captionsAndStartState() {
     QCOMPARE(form.EstimateButton->toolTip(), QStringLiteral("Start calculation"));
     QVERIFY(form.EstimateButton->font().bold());
     QCOMPARE(form.inputbox_endcount->text(), QStringLiteral("1E7"));
-    for (QLineEdit* e : {form.inputbox_rot_x3, form.Inputbox_rot_y2, form.Inputbox_rot_z0})
+    // The sense of the angles in korvex-batch --help's words.
+    for (QLineEdit* e : {form.inputbox_rot_x3, form.Inputbox_rot_y2, form.Inputbox_rot_z0}) {
         QCOMPARE(e->text(), QStringLiteral("0"));
+        QVERIFY(e->toolTip().startsWith(QString::fromUtf8(rotationsense)));
+    }
     QVERIFY(form.fourpiradiobutton->isChecked());
     QVERIFY(form.Panel1->isHidden());
     QVERIFY(form.ListBox1->isHidden());
