@@ -149,6 +149,7 @@ private:
     std::unique_ptr<InputSwallower> swallower_;
     RunResult lastrun_;
     bool running_ = false;
+    bool activated_ = false;  // FormActivate has run once
 
 public:
     // The controls, named as the program names them (also their objectName).
