@@ -30,7 +30,7 @@
 #include "io/commandline.h"
 #include "io/numbers.h"
 #include "io/runcommand.h"
-#include "ui/geometrypicture.h"
+#include "picture/geometrypicture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/geometrypicture.h"
+#include "picture/geometrypicture.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/geometry.h"
-#include "ui/sketch.h"
+#include "picture/sketch.h"
 
 class QPainter;
 

@@ -1,4 +1,4 @@
-#include "ui/sketch.h"
+#include "picture/sketch.h"
 
 #include <QFont>
 #include <QPainter>

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "io/screeninput.h"
-#include "ui/geometrypicture.h"
+#include "picture/geometrypicture.h"
 
 namespace korvex {
 

@@ -17,7 +17,7 @@
 
 #include "engine/geometry.h"
 #include "ui/form1.h"
-#include "ui/geometrypicture.h"
+#include "picture/geometrypicture.h"
 #include "ui/geometryview.h"
 #include "uitesting.h"
 
