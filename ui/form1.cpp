@@ -213,10 +213,18 @@ void TForm1::buildcontrols() {
     ProgressBar1 = named(new QProgressBar, "ProgressBar1");
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
+    TimeLeft = named(new QLabel, "TimeLeft");
+    // Room for "about 59 min left" from the start, so the bar does not jump.
+    TimeLeft->setMinimumWidth(
+        TimeLeft->fontMetrics().horizontalAdvance(QStringLiteral("about 59 min 59 s left")));
+    TimeLeft->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     StaticText3 = named(new QLabel(QStringLiteral("   ")), "StaticText3");
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(ProgressBar1, 1);
+    bar->addWidget(TimeLeft, 0);
     auto* panel = new QVBoxLayout(Panel1);
     panel->addWidget(StaticText1);
-    panel->addWidget(ProgressBar1);
+    panel->addLayout(bar);
     panel->addWidget(StaticText3);
     Panel1->hide();
 
@@ -358,6 +366,10 @@ void TForm1::buildmenus() {
     auto* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    Opendataset1 = named(file->addAction(QStringLiteral("&Open dataset…")), "Opendataset1");
+    Saveinputsasdataset1 =
+        named(file->addAction(QStringLiteral("Save inputs as &dataset…")), "Saveinputsasdataset1");
+    file->addSeparator();
     ExitButton = named(file->addAction(QStringLiteral("&Exit")), "ExitButton");
     QMenu* data = bar->addMenu(QStringLiteral("&Data"));
     Showlastresults1 =
@@ -366,6 +378,9 @@ void TForm1::buildmenus() {
     Datareadfromandwrittentofile1 =
         named(data->addAction(QStringLiteral("Data read from and written to file")),
               "Datareadfromandwrittentofile1");
+    data->addSeparator();
+    Seedforthenextrun1 =
+        named(data->addAction(QStringLiteral("Seed for the &next run…")), "Seedforthenextrun1");
     QMenu* about = bar->addMenu(QStringLiteral("&About"));
     About = named(about->addAction(QStringLiteral("About")), "About");
 }
@@ -394,6 +409,9 @@ void TForm1::connecthandlers() {
     connect(ClearButton, &QAction::triggered, this, &TForm1::ClearButtonClick);
     connect(About, &QAction::triggered, this, &TForm1::AboutClick);
     connect(ExitButton, &QAction::triggered, this, &TForm1::ExitButtonClick);
+    connect(Opendataset1, &QAction::triggered, this, &TForm1::Opendataset1Click);
+    connect(Saveinputsasdataset1, &QAction::triggered, this, &TForm1::Saveinputsasdataset1Click);
+    connect(Seedforthenextrun1, &QAction::triggered, this, &TForm1::Seedforthenextrun1Click);
 
     // The geometry view follows every field and, after the handlers above
     // have set the flags, every choice.

@@ -27,8 +27,13 @@ public:
     bool confirm(korvex::ConfirmKind, const QString&) override { return false; }
     std::optional<QString> opendatafile() override { return std::nullopt; }
     std::optional<QString> saveresultsfile() override { return std::nullopt; }
-    std::optional<QString> savereportfile() override { return std::nullopt; }
-    korvex::ResultsChoice results(const QString&) override { return korvex::ResultsChoice::finish; }
+    std::optional<QString> savereportfile(bool) override { return std::nullopt; }
+    std::optional<QString> savedatasetfile() override { return std::nullopt; }
+    std::optional<int> choosedataset(const QStringList&) override { return std::nullopt; }
+    std::optional<std::uint32_t> askseed() override { return std::nullopt; }
+    korvex::ResultsChoice results(const QString&, const QString&) override {
+        return korvex::ResultsChoice::finish;
+    }
     QStringList printers() override { return {}; }
     bool printsetup(QPrinter&) override { return false; }
 };

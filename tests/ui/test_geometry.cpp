@@ -16,8 +16,8 @@
 #include <numbers>
 
 #include "engine/geometry.h"
-#include "ui/form1.h"
 #include "picture/geometrypicture.h"
+#include "ui/form1.h"
 #include "ui/geometryview.h"
 #include "uitesting.h"
 
