@@ -260,9 +260,25 @@ QWidget* TForm1::buildgeometrytab() {
     geometryView = new GeometryView;
     showRays = named(new QCheckBox(QStringLiteral("Show rays")), "showRays");
     resetView = named(new QPushButton(QStringLiteral("Reset view")), "resetView");
+    resetView->setToolTip(QStringLiteral("The diagrams' view, unzoomed"));
+    auto preset = [](const char* name, const char* text, const char* tip) {
+        auto* b = named(new QPushButton(QString::fromUtf8(text)), name);
+        b->setToolTip(QString::fromUtf8(tip));
+        return b;
+    };
+    viewXd = preset("viewXd", "Xd", "Look along Xd: Yd to the right, Zd up");
+    viewYd = preset("viewYd", "Yd", "Look along Yd: Xd to the right, Zd up");
+    viewZd = preset("viewZd", "Zd", "Look down Zd from above: Xd to the right, Yd up");
     auto* controls = new QHBoxLayout;
     controls->addWidget(showRays);
     controls->addStretch(1);
+    controls->addWidget(new QLabel(QStringLiteral("View along")));
+    for (QPushButton* b : {viewXd, viewYd, viewZd}) {
+        // As narrow as their two letters allow.
+        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("Xd")) + 24);
+        controls->addWidget(b);
+    }
+    controls->addSpacing(6);
     controls->addWidget(resetView);
     auto* column = new QVBoxLayout(GeometryTab);
     column->setContentsMargins(0, 0, 0, 0);
@@ -421,6 +437,12 @@ void TForm1::connecthandlers() {
         connect(b, &QRadioButton::clicked, this, &TForm1::updategeometryview);
     connect(showRays, &QCheckBox::toggled, geometryView, &GeometryView::setrays);
     connect(resetView, &QPushButton::clicked, geometryView, &GeometryView::resetview);
+    connect(viewXd, &QPushButton::clicked, geometryView,
+            [this] { geometryView->setview(alongxd); });
+    connect(viewYd, &QPushButton::clicked, geometryView,
+            [this] { geometryView->setview(alongyd); });
+    connect(viewZd, &QPushButton::clicked, geometryView,
+            [this] { geometryView->setview(alongzd); });
     updategeometryview();
 }
 

@@ -204,6 +204,9 @@ public:
     GeometryView* geometryView;
     QCheckBox* showRays;
     QPushButton* resetView;
+    QPushButton* viewXd;
+    QPushButton* viewYd;
+    QPushButton* viewZd;
 
     QWidget* Panel1;
     QProgressBar* ProgressBar1;
