@@ -203,13 +203,16 @@ double GeometryPicture::textheight(const QRectF& target) const {
     return std::clamp(target.height() / 34, 9.0, 18.0);
 }
 
-// A title wider than the picture takes two lines.
+// A title wider than the picture is wrapped, to three lines at most.
 int GeometryPicture::titlelines(const QRectF& target) const {
     if (options_.title.isEmpty()) return 0;
     QFont bold;
     bold.setPixelSize(int(std::lround(textheight(target))));
     bold.setBold(true);
-    return QFontMetricsF(bold).horizontalAdvance(options_.title) > target.width() - 12 ? 2 : 1;
+    const QFontMetricsF metrics(bold);
+    const QRectF wrapped = metrics.boundingRect(QRectF(0, 0, target.width() - 12, 1e6),
+                                                Qt::AlignLeft | Qt::TextWordWrap, options_.title);
+    return std::clamp(int(std::lround(wrapped.height() / metrics.lineSpacing())), 1, 3);
 }
 
 QRectF GeometryPicture::drawingarea(const QRectF& target) const {
