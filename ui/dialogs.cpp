@@ -169,14 +169,15 @@ std::optional<std::uint32_t> QtDialogs::askseed() {
         bool ok = false;
         const QString text = QInputDialog::getText(
             parent_, QStringLiteral("Seed for the next run"),
-            QStringLiteral("The next run starts its generator from this seed (0 to 4294967295),\n"
-                           "so that a run shown with it is repeated exactly:"),
+            QStringLiteral("The next run starts its generator from this seed, a whole number\n"
+                           "from 1 to 4294967294 (as korvex-batch --seed takes), so that the\n"
+                           "run the results dialog showed it for is repeated exactly:"),
             QLineEdit::Normal, QString(), &ok);
         if (!ok) return std::nullopt;
-        if (const auto seed = parsewhole(text.trimmed().toStdString(), 0, 4294967295u))
+        if (const auto seed = parsewhole(text.trimmed().toStdString(), 1, 4294967294u))
             return std::uint32_t(*seed);
         message(MessageKind::error,
-                QStringLiteral("A seed is a whole number from 0 to 4294967295."));
+                QStringLiteral("A seed is a whole number from 1 to 4294967294."));
     }
 }
 
