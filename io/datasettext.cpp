@@ -19,7 +19,9 @@ bool pointlike(const RunParameters& p, const GeometryFlags& f) {
 std::string sourcetext(const RunParameters& p, const GeometryFlags& f) {
     if (pointlike(p, f)) return "point";
     if (sourcekind(f) == SourceKind::cuboid) {
-        if (p.t1 == 0) return "rectangle " + value("a1", p.a1) + ", " + value("b1", p.b1);
+        if (p.t1 == 0)
+            return (p.a1 == 0 || p.b1 == 0 ? "line " : "rectangle ") + value("a1", p.a1) + ", " +
+                   value("b1", p.b1);
         return "cuboid " + value("a1", p.a1) + ", " + value("b1", p.b1) + ", " + value("t1", p.t1);
     }
     if (p.t1 == 0) return "disc " + value("r1", p.r1);

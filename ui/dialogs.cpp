@@ -157,7 +157,14 @@ std::optional<int> QtDialogs::choosedataset(const QStringList& items) {
     dialog.setLabelText(QStringLiteral("Dataset to put into the fields:"));
     dialog.setOption(QInputDialog::UseListViewForComboBoxItems, true);
     dialog.setComboBoxItems(items);
-    dialog.resize(std::min(900, 120 + QFontMetrics(dialog.font()).averageCharWidth() * 90), 360);
+    if (!items.isEmpty()) dialog.setTextValue(items.constFirst());
+    // Wide enough for the longest line, within the screen.
+    const QFontMetrics metrics(dialog.font());
+    int longest = 0;
+    for (const QString& item : items) longest = std::max(longest, metrics.horizontalAdvance(item));
+    const QScreen* screen = dialog.screen();
+    const int limit = screen ? screen->availableGeometry().width() * 9 / 10 : 900;
+    dialog.resize(std::min(longest + 60, limit), 360);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const int index = int(items.indexOf(dialog.textValue()));
     if (index < 0) return std::nullopt;
