@@ -78,8 +78,14 @@ QByteArray reportpdf(const PdfHead& head, const QStringList& lines) {
     y += metrics.lineSpacing() * 0.5;
     if (head.scene) {
         // The inputs' geometry in a square of nearly half the page's width.
+        // Drawn as in a window 320 pixels square, then scaled to the page, so
+        // that its texts and pens keep their proportions.
         const double side = pagewidth * 0.45;
-        GeometryPicture(*head.scene, {}).paint(painter, QRectF(0, y, side, side));
+        painter.save();
+        painter.translate(0, y);
+        painter.scale(side / 320, side / 320);
+        GeometryPicture(*head.scene, {}).paint(painter, QRectF(0, 0, 320, 320));
+        painter.restore();
         y += side + metrics.lineSpacing();
     }
     font.setPointSizeF(12);
