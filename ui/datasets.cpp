@@ -106,8 +106,11 @@ void TForm1::Saveinputsasdataset1Click() {
     std::string entry = datasetentry(prm, flags, heading);
     // A file that ends inside a dataset gets that dataset closed first, or
     // these values would join it.
+    // Its end is enough to tell: the last 64 KiB.
     QFile existing(*name);
-    if (existing.open(QIODevice::ReadOnly) && endsinsidedataset(existing.readAll().toStdString()))
+    if (existing.open(QIODevice::ReadOnly) &&
+        existing.seek(std::max<qint64>(0, existing.size() - 65536)) &&
+        endsinsidedataset(existing.readAll().toStdString()))
         entry = "*       / end of the dataset before\r\n\r\n" + entry;
     existing.close();
     std::string error;
