@@ -13,8 +13,10 @@
 // data file, 128 + the signal's number when stopped by a signal.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -40,6 +42,7 @@
 #include "io/rotationsense.h"
 #include "io/runcommand.h"
 #include "io/systemtext.h"
+#include "io/timeleft.h"
 
 namespace {
 
@@ -169,6 +172,7 @@ public:
     void loopstarting(const std::string& caption, const korvex::RunParameters& prm,
                       const korvex::GeometryFlags& flags) override {
         caption_ = caption;
+        started_ = std::chrono::steady_clock::now();
         emissions_ = prm.emissions;
         flags_ = flags;
         steps_ = 0;
@@ -198,7 +202,7 @@ public:
         const char* end = interrupted != 0 ? "interrupted" : "finished";
         if (terminal_) {
             // The bar stops short of its end by design; close the line instead.
-            std::cerr << "\r" << caption_ << ": " << end << std::string(60, ' ') << "\n";
+            std::cerr << "\r" << caption_ << ": " << end << std::string(84, ' ') << "\n";
         } else {
             std::cerr << caption_ << ": " << end << "\n";
         }
@@ -213,14 +217,22 @@ private:
         const int filled = static_cast<int>(share * width);
         std::string bar(static_cast<std::size_t>(width), ' ');
         for (int i = 0; i < filled && i < width; ++i) bar[static_cast<std::size_t>(i)] = '#';
+        // The time left in a column of its own width, so that a shorter text
+        // overwrites a longer one.
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started_;
+        const auto left = korvex::secondsleft(elapsed.count(), share);
+        std::string lefttext = left ? korvex::timelefttext(*left) : std::string();
+        lefttext.resize(std::max<std::size_t>(lefttext.size(), 24), ' ');
         std::cerr << "\r" << caption_ << " [" << bar << "] " << static_cast<int>(share * 100)
-                  << "%  solid angle " << korvex::fixed7(estimate) << " sr   " << std::flush;
+                  << "%  solid angle " << korvex::fixed7(estimate) << " sr  " << lefttext
+                  << std::flush;
     }
 
     const Options& options_;
     const bool terminal_;
     NoFields nofields_;
     std::string caption_;
+    std::chrono::steady_clock::time_point started_;
     double emissions_ = 0;
     korvex::GeometryFlags flags_;
     long steps_ = 0;

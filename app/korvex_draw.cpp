@@ -20,6 +20,7 @@
 #include <QSvgGenerator>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -32,15 +33,16 @@
 #include "app/version.h"
 #include "io/batch.h"
 #include "io/commandline.h"
+#include "io/datasettext.h"
 #include "io/numbers.h"
 #include "io/runcommand.h"
 #include "io/systemtext.h"
-#include "ui/geometrypicture.h"
+#include "picture/geometrypicture.h"
 
 namespace {
 
 const char* const usage =
-    "usage: korvex-draw [--rays N] [--size WxH] [--view AZ,EL] DATAFILE OUTDIR\n";
+    "usage: korvex-draw [--rays N] [--size WxH] [--view AZ,EL] [--scale L] DATAFILE OUTDIR\n";
 
 const char* const helptext =
     "Draws every dataset of DATAFILE as the window's geometry view shows it,\n"
@@ -52,12 +54,16 @@ const char* const helptext =
     "  --size WxH   the picture's size in pixels (default 800x800)\n"
     "  --view AZ,EL the viewer's azimuth about Zd from Xd and elevation, in\n"
     "               degrees (default -62,22, the diagrams' view)\n"
+    "  --scale L    draw every dataset at one scale, the length L to 100 pixels,\n"
+    "               so that the pictures of a sweep compare (default: each\n"
+    "               picture fitted to its size)\n"
     "  --help       show this text\n"
     "  --version    show the version\n"
     "\n"
     "A dataset that korvex-batch would refuse, or that cannot be drawn, is named\n"
     "on stderr (\"dataset N: reason\", korvex-batch's reason) and skipped; the\n"
-    "warning a run would give is named there too.\n"
+    "warning a run would give is named there too, and so is a picture that does\n"
+    "not fit at the --scale given.\n"
     "Exit status: 0 finished, 1 input or output error, 2 usage error or missing\n"
     "data file.\n";
 
@@ -65,6 +71,7 @@ struct Options {
     int rays = 0;
     int width = 800, height = 800;
     korvex::ViewAngle angle;
+    double scale = 0;  // a length per 100 pixels; 0 fits each picture
     std::string datafile;
     std::string outdir;
 };
@@ -201,8 +208,12 @@ int drawall(const Options& o) {
 
         korvex::PictureOptions options;
         options.angle = o.angle;
-        options.title = QStringLiteral("Dataset %1").arg(n);
+        options.scale = o.scale;
+        options.title = QStringLiteral("Dataset %1: ").arg(n) +
+                        QString::fromStdString(korvex::datasetsummary(prm, flags));
         const korvex::GeometryPicture picture(scene, options);
+        if (o.scale > 0 && !picture.fits(QRectF(0, 0, o.width, o.height)))
+            std::cerr << name << "the picture does not fit at this scale\n";
         const QString stem = out.filePath(QStringLiteral("dataset-%1").arg(n));
         std::string error;
         const QByteArray png = pngof(picture, o);
@@ -231,7 +242,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     Options options;
     const korvex::CommandLine line =
-        korvex::scancommandline(argc, argv, {"--rays", "--size", "--view"}, {});
+        korvex::scancommandline(argc, argv, {"--rays", "--size", "--view", "--scale"}, {});
     if (line.help) {
         std::cout << usage << "\n" << helptext;
         return 0;
@@ -258,6 +269,12 @@ int main(int argc, char** argv) {
         view != line.values.end() && !parseview(view->second, options)) {
         return usageerror("--view takes AZ,EL in degrees, the elevation from -90 to 90, not '" +
                           view->second + "'");
+    }
+    if (const auto scale = line.values.find("--scale"); scale != line.values.end()) {
+        const auto value = korvex::parsenumber(scale->second);
+        if (!value || !(*value > 0) || !std::isfinite(100 / *value))
+            return usageerror("--scale takes a length above 0, not '" + scale->second + "'");
+        options.scale = *value;
     }
     if (line.files.size() > 2) return usageerror("too many arguments");
     if (line.files.size() < 2) return usageerror("DATAFILE and OUTDIR are needed");

@@ -13,18 +13,27 @@ namespace korvex {
 
 namespace {
 
-const char* const openingprompt =
-    "You will now be asked for the name of the input data file\r"
-    "and the file name of the file for saving the results.\r\r"
-    "Note - Values are not checked for conflict, consistency or range.\r"
-    "It is recommended you make a test run with a low emission number first.\r"
-    "OK?";
-
 // All 16 digits: plainformat would round the count to 15.
-std::string toomanytext() {
-    return "the number of emissions is above " +
-           std::to_string(static_cast<std::uint64_t>(maxemissions));
+std::string maxemissionstext() { return std::to_string(static_cast<std::uint64_t>(maxemissions)); }
+
+// The batch run's opening question: what is checked before each dataset
+// runs (checkproblem below) and what is not.
+std::string openingprompt() {
+    return "You will now be asked for the name of the input data file\r"
+           "and the file name of the file for saving the results.\r\r"
+           "Note - Each dataset is checked before it runs: values 1 to 5 must name one source\r"
+           "and one detector, no size or emission count may be negative, each length must be\r"
+           "0 or of size " +
+           generalformat(shortestlength, 1, 0) + " to " + generalformat(longestlength, 1, 0) +
+           ", and the number of emissions neither 0 nor above " + maxemissionstext() +
+           ".\rA dataset that fails is not run: its entry in the results file says why.\r"
+           "Not checked: the signs of displacements and angles, and conflicts between values\r"
+           "(a source on, in or underneath the detector is only warned of in its report).\r"
+           "It is recommended you make a test run with a low emission number first.\r"
+           "OK?";
 }
+
+std::string toomanytext() { return "the number of emissions is above " + maxemissionstext(); }
 
 // One run command: the datasets of a batch run or the one of a screen run.
 class Command {
@@ -71,7 +80,7 @@ private:
     }
 
     RunOutcome batch() {
-        if (!host_.confirm(ConfirmKind::yescancel, openingprompt)) return RunOutcome::cancelled;
+        if (!host_.confirm(ConfirmKind::yescancel, openingprompt())) return RunOutcome::cancelled;
         batch_.moredata = true;
         const std::optional<std::string> data = host_.choosedatafile();
         if (!data) return RunOutcome::cancelled;

@@ -80,7 +80,7 @@ korvex_checkformat() {
     while IFS= read -r f; do
         clang-format --dry-run -Werror "$f" >/dev/null 2>&1 || bad="$bad $f"
     done < <(git ls-files --cached --others --exclude-standard '*.cpp' '*.h' '*.inc' 2>/dev/null ||
-             find engine io ui app tests bench tools -name '*.cpp' -o -name '*.h' -o -name '*.inc' 2>/dev/null)
+             find engine io picture ui app tests bench tools -name '*.cpp' -o -name '*.h' -o -name '*.inc' 2>/dev/null)
     if [ -n "$bad" ]; then
         echo "These files are not formatted (run clang-format -i on them):" >&2
         for f in $bad; do echo "    $f" >&2; done

@@ -9,7 +9,7 @@
 #include <cmath>
 
 #include "engine/geometry.h"
-#include "ui/sketch.h"
+#include "picture/sketch.h"
 
 namespace korvex {
 

@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "io/commandline.h"
 #include "ui/resultsdialog.h"
 
 namespace korvex {
@@ -25,6 +28,10 @@ QString withtxtsuffix(const QString& name) {
     if (name.isEmpty() || !QFileInfo(name).suffix().isEmpty() || name.endsWith(QLatin1Char('.')))
         return name;
     return name + QStringLiteral(".txt");
+}
+
+bool ispdfname(const QString& name) {
+    return name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
 }
 
 // A message box wraps text wider than about 500 pixels at its own width,
@@ -98,16 +105,32 @@ std::optional<QString> QtDialogs::opendatafile() {
 }
 
 // The system asks its own "exists" question afterwards, so the toolkit's
-// overwrite confirmation is switched off.
-static std::optional<QString> savefile(QWidget* parent, const QString& name, const QString& title) {
+// overwrite confirmation is switched off. A name typed without an extension
+// gets the one of the chosen filter.
+static std::optional<QString> savefile(QWidget* parent, const QString& name, const QString& title,
+                                       const QStringList& filters = {}) {
     QFileDialog dialog(parent, title);
     dialog.setObjectName(name);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        auto suffix = [&dialog](const QString& filter) {
+            dialog.setDefaultSuffix(filter.contains(QStringLiteral("*.pdf"))
+                                        ? QStringLiteral("pdf")
+                                        : QStringLiteral("txt"));
+        };
+        suffix(filters.constFirst());
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, suffix);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return withtxtsuffix(dialog.selectedFiles().constFirst());
+    QString chosen = dialog.selectedFiles().constFirst();
+    if (dialog.selectedNameFilter().contains(QStringLiteral("*.pdf")) &&
+        QFileInfo(chosen).suffix().isEmpty() && !chosen.endsWith(QLatin1Char('.')))
+        chosen += QStringLiteral(".pdf");
+    return withtxtsuffix(chosen);
 }
 
 std::optional<QString> QtDialogs::saveresultsfile() {
@@ -115,12 +138,58 @@ std::optional<QString> QtDialogs::saveresultsfile() {
                     QStringLiteral("Give a file name to save the results to."));
 }
 
-std::optional<QString> QtDialogs::savereportfile() {
-    return savefile(parent_, QStringLiteral("SaveDialog1"), QString());
+std::optional<QString> QtDialogs::savereportfile(bool pdffirst) {
+    QStringList filters = {QStringLiteral("text file (*.txt)"), QStringLiteral("PDF file (*.pdf)")};
+    if (pdffirst) std::swap(filters[0], filters[1]);
+    return savefile(parent_, QStringLiteral("SaveDialog1"), QString(), filters);
 }
 
-ResultsChoice QtDialogs::results(const QString& text) {
-    ResultsDialog dialog(text, parent_);
+std::optional<QString> QtDialogs::savedatasetfile() {
+    return savefile(parent_, QStringLiteral("SaveDatasetDialog"),
+                    QStringLiteral("Data file to add the inputs to as a dataset"),
+                    {QStringLiteral("Data files (*.txt)"), QStringLiteral("All files (*)")});
+}
+
+std::optional<int> QtDialogs::choosedataset(const QStringList& items) {
+    QInputDialog dialog(parent_);
+    dialog.setObjectName(QStringLiteral("ChooseDatasetDialog"));
+    dialog.setWindowTitle(QStringLiteral("Open dataset"));
+    dialog.setLabelText(QStringLiteral("Dataset to put into the fields:"));
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems, true);
+    dialog.setComboBoxItems(items);
+    if (!items.isEmpty()) dialog.setTextValue(items.constFirst());
+    // Wide enough for the longest line, within the screen.
+    const QFontMetrics metrics(dialog.font());
+    int longest = 0;
+    for (const QString& item : items) longest = std::max(longest, metrics.horizontalAdvance(item));
+    const QScreen* screen = dialog.screen();
+    const int limit = screen ? screen->availableGeometry().width() * 9 / 10 : 900;
+    dialog.resize(std::min(longest + 60, limit), 360);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const int index = int(items.indexOf(dialog.textValue()));
+    if (index < 0) return std::nullopt;
+    return index;
+}
+
+std::optional<std::uint32_t> QtDialogs::askseed() {
+    for (;;) {
+        bool ok = false;
+        const QString text = QInputDialog::getText(
+            parent_, QStringLiteral("Seed for the next run"),
+            QStringLiteral("The next run starts its generator from this seed, a whole number\n"
+                           "from 1 to 4294967294 (as korvex-batch --seed takes), so that the\n"
+                           "run the results dialog showed it for is repeated exactly:"),
+            QLineEdit::Normal, QString(), &ok);
+        if (!ok) return std::nullopt;
+        if (const auto seed = parsewhole(text.trimmed().toStdString(), 1, 4294967294u))
+            return std::uint32_t(*seed);
+        message(MessageKind::error,
+                QStringLiteral("A seed is a whole number from 1 to 4294967294."));
+    }
+}
+
+ResultsChoice QtDialogs::results(const QString& text, const QString& seed) {
+    ResultsDialog dialog(text, seed, parent_);
     dialog.exec();
     return dialog.choice();
 }

@@ -214,10 +214,18 @@ void TForm1::buildcontrols() {
     ProgressBar1 = named(new QProgressBar, "ProgressBar1");
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setValue(0);
+    TimeLeft = named(new QLabel, "TimeLeft");
+    // Room for "about 59 min left" from the start, so the bar does not jump.
+    TimeLeft->setMinimumWidth(
+        TimeLeft->fontMetrics().horizontalAdvance(QStringLiteral("about 59 min 59 s left")));
+    TimeLeft->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     StaticText3 = named(new QLabel(QStringLiteral("   ")), "StaticText3");
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(ProgressBar1, 1);
+    bar->addWidget(TimeLeft, 0);
     auto* panel = new QVBoxLayout(Panel1);
     panel->addWidget(StaticText1);
-    panel->addWidget(ProgressBar1);
+    panel->addLayout(bar);
     panel->addWidget(StaticText3);
     Panel1->hide();
 
@@ -253,9 +261,25 @@ QWidget* TForm1::buildgeometrytab() {
     geometryView = new GeometryView;
     showRays = named(new QCheckBox(QStringLiteral("Show rays")), "showRays");
     resetView = named(new QPushButton(QStringLiteral("Reset view")), "resetView");
+    resetView->setToolTip(QStringLiteral("The diagrams' view, unzoomed"));
+    auto preset = [](const char* name, const char* text, const char* tip) {
+        auto* b = named(new QPushButton(QString::fromUtf8(text)), name);
+        b->setToolTip(QString::fromUtf8(tip));
+        return b;
+    };
+    viewXd = preset("viewXd", "Xd", "Look along Xd: Yd to the right, Zd up");
+    viewYd = preset("viewYd", "Yd", "Look along Yd: Xd to the right, Zd up");
+    viewZd = preset("viewZd", "Zd", "Look down Zd from above: Xd to the right, Yd up");
     auto* controls = new QHBoxLayout;
     controls->addWidget(showRays);
     controls->addStretch(1);
+    controls->addWidget(new QLabel(QStringLiteral("View along")));
+    for (QPushButton* b : {viewXd, viewYd, viewZd}) {
+        // As narrow as their two letters allow.
+        b->setMaximumWidth(b->fontMetrics().horizontalAdvance(QStringLiteral("Xd")) + 24);
+        controls->addWidget(b);
+    }
+    controls->addSpacing(6);
     controls->addWidget(resetView);
     auto* column = new QVBoxLayout(GeometryTab);
     column->setContentsMargins(0, 0, 0, 0);
@@ -366,6 +390,10 @@ void TForm1::buildmenus() {
     auto* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    Opendataset1 = named(file->addAction(QStringLiteral("&Open dataset…")), "Opendataset1");
+    Saveinputsasdataset1 =
+        named(file->addAction(QStringLiteral("Save inputs as &dataset…")), "Saveinputsasdataset1");
+    file->addSeparator();
     ExitButton = named(file->addAction(QStringLiteral("&Exit")), "ExitButton");
     QMenu* data = bar->addMenu(QStringLiteral("&Data"));
     Showlastresults1 =
@@ -374,6 +402,9 @@ void TForm1::buildmenus() {
     Datareadfromandwrittentofile1 =
         named(data->addAction(QStringLiteral("Data read from and written to file")),
               "Datareadfromandwrittentofile1");
+    data->addSeparator();
+    Seedforthenextrun1 =
+        named(data->addAction(QStringLiteral("Seed for the &next run…")), "Seedforthenextrun1");
     QMenu* about = bar->addMenu(QStringLiteral("&About"));
     About = named(about->addAction(QStringLiteral("About")), "About");
 }
@@ -402,6 +433,9 @@ void TForm1::connecthandlers() {
     connect(ClearButton, &QAction::triggered, this, &TForm1::ClearButtonClick);
     connect(About, &QAction::triggered, this, &TForm1::AboutClick);
     connect(ExitButton, &QAction::triggered, this, &TForm1::ExitButtonClick);
+    connect(Opendataset1, &QAction::triggered, this, &TForm1::Opendataset1Click);
+    connect(Saveinputsasdataset1, &QAction::triggered, this, &TForm1::Saveinputsasdataset1Click);
+    connect(Seedforthenextrun1, &QAction::triggered, this, &TForm1::Seedforthenextrun1Click);
 
     // The geometry view follows every field and, after the handlers above
     // have set the flags, every choice.
@@ -411,6 +445,12 @@ void TForm1::connecthandlers() {
         connect(b, &QRadioButton::clicked, this, &TForm1::updategeometryview);
     connect(showRays, &QCheckBox::toggled, geometryView, &GeometryView::setrays);
     connect(resetView, &QPushButton::clicked, geometryView, &GeometryView::resetview);
+    connect(viewXd, &QPushButton::clicked, geometryView,
+            [this] { geometryView->setview(alongxd); });
+    connect(viewYd, &QPushButton::clicked, geometryView,
+            [this] { geometryView->setview(alongyd); });
+    connect(viewZd, &QPushButton::clicked, geometryView,
+            [this] { geometryView->setview(alongzd); });
     updategeometryview();
 }
 

@@ -10,12 +10,17 @@
 // handlers.cpp keeps the choice handlers and the menu commands Clear input
 // data, About and Exit, runhost.cpp the run (also the menu command Data read
 // from and written to file), and results.cpp the results dialog loop with
-// saving and printing (also the menu command Show last results).
+// saving and printing (also the menu command Show last results), and
+// datasets.cpp the inputs opened from and saved to data files and the seed
+// for the next run.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "io/runcommand.h"
 #include "io/screeninput.h"
@@ -72,6 +77,17 @@ public:
     void AboutClick();
     void ExitButtonClick();
     void FormActivate();
+    void Opendataset1Click();
+    void Saveinputsasdataset1Click();
+    void Seedforthenextrun1Click();
+
+    // Sets the shape choices and the fields to a dataset: the fields then
+    // hold texts that read back as its values.
+    void filldataset(const RunParameters& prm, const GeometryFlags& flags);
+    // The next run command starts its generator from seed, once.
+    void setnextseed(std::uint32_t seed) { nextseed_ = seed; }
+    // The seed of the run that made the last report; empty before any.
+    std::optional<std::uint32_t> reportseed() const { return reportseed_; }
 
     void setcorrectinputboxes();
     void setcorrectimage();
@@ -83,9 +99,10 @@ public:
     void disclaim();
 
     // The results dialog loop, and its two commands. gosave and goprint
-    // return false after an error, which ends the loop.
+    // return false after an error, which ends the loop. gosave writes text,
+    // or PDF for a name ending in ".pdf"; pdffirst offers PDF first.
     void resultsloop();
-    bool gosave();
+    bool gosave(bool pdffirst = false);
     bool goprint();
 
     // FieldSource
@@ -149,6 +166,14 @@ private:
     std::unique_ptr<InputSwallower> swallower_;
     RunResult lastrun_;
     bool running_ = false;
+    std::optional<std::uint32_t> nextseed_;  // "Seed for the next run"
+    std::uint32_t commandseed_ = 0;          // the running command's seed
+    std::optional<std::uint32_t> reportseed_;
+    // The inputs of the last report, for the picture at the head of its PDF.
+    std::optional<std::pair<RunParameters, GeometryFlags>> reportinputs_;
+    QElapsedTimer looptime_;  // since the loop started, for the time left
+    double loopemissions_ = 0;
+    bool activated_ = false;  // FormActivate has run once
 
 public:
     // The controls, named as the program names them (also their objectName).
@@ -179,9 +204,13 @@ public:
     GeometryView* geometryView;
     QCheckBox* showRays;
     QPushButton* resetView;
+    QPushButton* viewXd;
+    QPushButton* viewYd;
+    QPushButton* viewZd;
 
     QWidget* Panel1;
     QProgressBar* ProgressBar1;
+    QLabel* TimeLeft;  // beside the progress bar
     QLabel* StaticText1;
     QLabel* StaticText3;
     QListWidget* ListBox1;
@@ -240,7 +269,10 @@ public:
 
     QPushButton* EstimateButton;
 
+    QAction* Opendataset1;
+    QAction* Saveinputsasdataset1;
     QAction* ExitButton;
+    QAction* Seedforthenextrun1;
     QAction* Showlastresults1;
     QAction* ClearButton;
     QAction* Datareadfromandwrittentofile1;

@@ -84,10 +84,24 @@ void GeometryView::setrays(bool on) {
     update();
 }
 
-void GeometryView::resetview() {
-    angle_ = ViewAngle{};
+void GeometryView::resetview() { setview(ViewAngle{}); }
+
+void GeometryView::setview(ViewAngle angle) {
+    angle_ = angle;
     zoom_ = 1;
+    pan_ = {};
     update();
+}
+
+std::optional<GeometryPicture> GeometryView::picture() const {
+    if (!scene_) return std::nullopt;
+    PictureOptions options;
+    options.angle = angle_;
+    options.zoom = zoom_;
+    options.pan = pan_;
+    options.faded = faded_;
+    options.note = note_;
+    return GeometryPicture(*scene_, options);
 }
 
 void GeometryView::paintEvent(QPaintEvent*) {
@@ -99,12 +113,7 @@ void GeometryView::paintEvent(QPaintEvent*) {
         painter.drawText(target.adjusted(8, 8, -8, -8), Qt::AlignCenter | Qt::TextWordWrap, note_);
         return;
     }
-    PictureOptions options;
-    options.angle = angle_;
-    options.zoom = zoom_;
-    options.faded = faded_;
-    options.note = note_;
-    GeometryPicture(*scene_, options).paint(painter, target);
+    picture()->paint(painter, target);
 }
 
 void GeometryView::mousePressEvent(QMouseEvent* event) {
@@ -128,10 +137,17 @@ void GeometryView::mouseReleaseEvent(QMouseEvent*) { setCursor(Qt::OpenHandCurso
 void GeometryView::mouseDoubleClickEvent(QMouseEvent*) { resetview(); }
 
 void GeometryView::wheelEvent(QWheelEvent* event) {
-    // One notch (120) magnifies by a fifth.
-    zoom_ = std::clamp(zoom_ * std::pow(1.2, event->angleDelta().y() / 120.0), 0.2, 50.0);
-    update();
     event->accept();
+    if (!scene_) return;
+    // One notch (120) magnifies by a fifth, about the pointer: the point
+    // under it stays there. (The labels, which keep their size, change the
+    // drawing's extent a little, so the new transform is asked, not
+    // reckoned.)
+    const QPointF pointer = event->position();
+    const QPointF under = picture()->transform(rect()).inverted().map(pointer);
+    zoom_ = std::clamp(zoom_ * std::pow(1.2, event->angleDelta().y() / 120.0), 0.2, 50.0);
+    pan_ += pointer - picture()->transform(rect()).map(under);
+    update();
 }
 
 }  // namespace korvex

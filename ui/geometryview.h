@@ -1,6 +1,7 @@
 // The geometry view: the user's own geometry to scale, redrawn as the fields
-// change. A drag turns it, the wheel zooms, a double-click puts the diagrams'
-// angle back. It shows no message box and changes no field.
+// change. A drag turns it, the wheel zooms about the pointer, a double-click
+// puts the diagrams' view back; the views along the detector's axes are a
+// click away. It shows no message box and changes no field.
 #pragma once
 
 #include <QPoint>
@@ -9,12 +10,19 @@
 #include <string>
 
 #include "io/screeninput.h"
-#include "ui/geometrypicture.h"
+#include "picture/geometrypicture.h"
 
 namespace korvex {
 
 // Emissions drawn when "Show rays" is on.
 inline constexpr int viewrays = 300;
+
+// The views along the detector's axes, each with the third axis towards the
+// viewer: along Xd (Yd right, Zd up), along Yd (Xd right, Zd up, seen from
+// -Yd) and along Zd from above (Xd right, Yd up).
+inline constexpr ViewAngle alongxd{0, 0};
+inline constexpr ViewAngle alongyd{-90, 0};
+inline constexpr ViewAngle alongzd{-90, 90};
 
 // The geometry the fields describe, read by the run's own screen reader but
 // silently: the reader's first message (it names the field) becomes
@@ -38,6 +46,8 @@ public:
     void showproblem(const QString& note);
     void setrays(bool on);
     void resetview();
+    // Looks from this angle, unzoomed.
+    void setview(ViewAngle angle);
 
     bool faded() const { return faded_; }
     const QString& note() const { return note_; }
@@ -45,6 +55,9 @@ public:
     const std::optional<Scene>& scene() const { return scene_; }
     ViewAngle angle() const { return angle_; }
     double zoom() const { return zoom_; }
+    QPointF pan() const { return pan_; }
+    // The picture as painted now; empty before the first valid geometry.
+    std::optional<GeometryPicture> picture() const;
     bool rays() const { return rays_; }
 
     QSize sizeHint() const override { return {350, 350}; }
@@ -65,6 +78,7 @@ private:
     bool rays_ = false;
     ViewAngle angle_;
     double zoom_ = 1;
+    QPointF pan_;
     QPoint last_;
 };
 

@@ -140,7 +140,13 @@ void TForm1::AboutClick() {
 void TForm1::ExitButtonClick() { close(); }
 
 void TForm1::FormActivate() {
-    PageControl1->setCurrentWidget(Source);
+    // Only the first activation chooses the tab: a later one (after another
+    // window or a dialog) keeps the tab and the field the user was typing in,
+    // so that the next keystrokes do not land in another tab's field.
+    if (!activated_) {
+        activated_ = true;
+        PageControl1->setCurrentWidget(Source);
+    }
     disclaim();
 }
 

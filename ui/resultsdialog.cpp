@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -12,7 +13,8 @@
 
 namespace korvex {
 
-ResultsDialog::ResultsDialog(const QString& text, QWidget* parent) : QDialog(parent) {
+ResultsDialog::ResultsDialog(const QString& text, const QString& seed, QWidget* parent)
+    : QDialog(parent) {
     setObjectName(QStringLiteral("ResultsDialog"));
     setWindowTitle(QStringLiteral("Results"));
     setModal(true);
@@ -65,9 +67,16 @@ ResultsDialog::ResultsDialog(const QString& text, QWidget* parent) : QDialog(par
         accept();
     });
 
+    auto* seedlabel = new QLabel(seed);
+    seedlabel->setObjectName(QStringLiteral("SeedText"));
+    seedlabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(seedlabel, 1);
+    bottom->addWidget(buttons, 0);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(scroll);
-    layout->addWidget(buttons);
+    layout->addLayout(bottom);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 

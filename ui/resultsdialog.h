@@ -1,7 +1,8 @@
 // The results dialog: the report with its line breaks (scrolling when it is
 // taller than the screen allows) and the buttons "Save", "Print", "Finish" in
 // that order. Enter saves; Escape does nothing; closing it from the title bar
-// returns "closed", after which the caller shows it again.
+// returns "closed", after which the caller shows it again. The seed of the
+// run stands beside the report, outside its text.
 #pragma once
 
 #include <QDialog>
@@ -15,7 +16,7 @@ namespace korvex {
 class ResultsDialog : public QDialog {
     Q_OBJECT
 public:
-    ResultsDialog(const QString& text, QWidget* parent);
+    ResultsDialog(const QString& text, const QString& seed, QWidget* parent);
     ResultsChoice choice() const { return choice_; }
 
 protected:

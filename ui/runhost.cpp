@@ -10,6 +10,7 @@
 #include <QTabWidget>
 
 #include "engine/mtrandom.h"
+#include "io/timeleft.h"
 #include "ui/diagram.h"
 #include "ui/form1.h"
 #include "ui/inputswallower.h"
@@ -24,7 +25,10 @@ void TForm1::EstimateButtonClick(QObject* sender) {
     if (running_) return;
     running_ = true;
     const bool batchrun = sender == Datareadfromandwrittentofile1;
-    lastrun_ = runcommand(state_, *this, batchrun, runseed());
+    // A seed the user gave repeats a run; it serves one command only.
+    commandseed_ = nextseed_ ? *nextseed_ : runseed();
+    nextseed_.reset();
+    lastrun_ = runcommand(state_, *this, batchrun, commandseed_);
     running_ = false;
 }
 
@@ -128,9 +132,16 @@ void TForm1::commandfinished(bool batchrun, RunState&) {
     EstimateButton->setEnabled(true);
 }
 
-void TForm1::loopstarting(const std::string& caption, const RunParameters&, const GeometryFlags&) {
+void TForm1::loopstarting(const std::string& caption, const RunParameters& prm,
+                          const GeometryFlags& flags) {
+    // This loop makes the next report.
+    reportseed_ = commandseed_;
+    reportinputs_.emplace(prm, flags);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ProgressBar1->setValue(0);
+    TimeLeft->clear();
+    looptime_.start();
+    loopemissions_ = prm.emissions;
     StaticText3->setText(QString::fromStdString(caption));
 
     // Centred over the lower part of the diagram area.
@@ -156,9 +167,14 @@ void TForm1::loopfinished() {
     Panel1->hide();
 }
 
-void TForm1::progressstep(const RunTallies&) {
+void TForm1::progressstep(const RunTallies& sofar) {
     // QProgressBar repaints at once when its shown value changes.
     ProgressBar1->setValue(ProgressBar1->value() + 1);
+    const double done = loopemissions_ > 0 ? sofar.emitted / loopemissions_ : 0;
+    if (const auto left = secondsleft(looptime_.elapsed() / 1000.0, done)) {
+        TimeLeft->setText(QString::fromStdString(timelefttext(*left)));
+        TimeLeft->repaint();
+    }
 }
 
 bool TForm1::pollabort() {

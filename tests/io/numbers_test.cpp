@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "engine/geometry.h"
+#include "io/timeleft.h"
 
 namespace korvex {
 namespace {
@@ -148,6 +149,23 @@ TEST(ExpFormat, CompactExponent) {
     EXPECT_EQ(expformat(0), "0.0E+0");
     EXPECT_EQ(expformat(30003), "3.0003E+4");
     EXPECT_EQ(expformat(1e100), "1.0E+100");
+}
+
+// The time left: the share still to do at the rate so far, silent while it
+// would be noise, and written so that it never reads as finished.
+TEST(TimeLeft, EstimateAndText) {
+    EXPECT_EQ(secondsleft(10, 0.25), 30.0);
+    EXPECT_EQ(secondsleft(0.4, 0.5), std::nullopt);
+    EXPECT_EQ(secondsleft(10, 0), std::nullopt);
+    EXPECT_EQ(secondsleft(10, 1), 0.0);
+    const std::pair<double, const char*> cases[] = {{0, "about 1 s left"},
+                                                    {7.2, "about 8 s left"},
+                                                    {59.5, "about 1 min 0 s left"},
+                                                    {125, "about 2 min 5 s left"},
+                                                    {3599, "about 59 min 59 s left"},
+                                                    {12000, "about 3 h 20 min left"},
+                                                    {1e300, "more than a million hours left"}};
+    for (const auto& [seconds, text] : cases) EXPECT_EQ(timelefttext(seconds), text) << seconds;
 }
 
 }  // namespace

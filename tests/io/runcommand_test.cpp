@@ -93,8 +93,14 @@ public:
 
 const std::string openingprompt =
     "You will now be asked for the name of the input data file\rand the file name of the file "
-    "for saving the results.\r\rNote - Values are not checked for conflict, consistency or "
-    "range.\rIt is recommended you make a test run with a low emission number first.\rOK?";
+    "for saving the results.\r\rNote - Each dataset is checked before it runs: values 1 to 5 "
+    "must name one source\rand one detector, no size or emission count may be negative, each "
+    "length must be\r0 or of size 1E-6 to 1E8, and the number of emissions neither 0 nor above "
+    "9007199254740992.\rA dataset that fails is not run: its entry in the results file says "
+    "why.\rNot checked: the signs of displacements and angles, and conflicts between values\r"
+    "(a source on, in or underneath the "
+    "detector is only warned of in its report).\rIt is recommended you make a test run with a "
+    "low emission number first.\rOK?";
 
 // A disc of radius 1 above a sphere of radius 5: quick to run. Values are
 // numbered from 1; overrides replace or add single values, count cuts the

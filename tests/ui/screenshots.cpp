@@ -1,18 +1,28 @@
 // Writes the pictures of docs/: the window for each source and detector
-// pair, the progress panel and the results dialog. Run it under a display
-// (xvfb-run -a -s "-screen 0 1280x1024x24") with the output folder as its
-// argument.
+// pair, the progress panel, the results dialog, the menus, the dataset list,
+// the geometry view's presets and a korvex-draw sweep at one scale. Run it
+// under a display (xvfb-run -a -s "-screen 0 1280x1024x24") with the output
+// folder as its argument.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
+#include "io/datasettext.h"
 #include "ui/form1.h"
 #include "ui/geometryview.h"
 #include "ui/resultsdialog.h"
@@ -27,8 +37,13 @@ public:
     bool confirm(korvex::ConfirmKind, const QString&) override { return false; }
     std::optional<QString> opendatafile() override { return std::nullopt; }
     std::optional<QString> saveresultsfile() override { return std::nullopt; }
-    std::optional<QString> savereportfile() override { return std::nullopt; }
-    korvex::ResultsChoice results(const QString&) override { return korvex::ResultsChoice::finish; }
+    std::optional<QString> savereportfile(bool) override { return std::nullopt; }
+    std::optional<QString> savedatasetfile() override { return std::nullopt; }
+    std::optional<int> choosedataset(const QStringList&) override { return std::nullopt; }
+    std::optional<std::uint32_t> askseed() override { return std::nullopt; }
+    korvex::ResultsChoice results(const QString&, const QString&) override {
+        return korvex::ResultsChoice::finish;
+    }
     QStringList printers() override { return {}; }
     bool printsetup(QPrinter&) override { return false; }
 };
@@ -36,6 +51,42 @@ public:
 void save(QWidget* w, const QString& path) {
     QApplication::processEvents();
     if (!w->grab().save(path)) qFatal("cannot write %s", qPrintable(path));
+}
+
+// The window with one of its menus open, from the screen (a menu is a window
+// of its own).
+void savemenu(korvex::TForm1& form, int index, const QString& path) {
+    QMenu* menu = form.menuBar()->actions()[index]->menu();
+    const QRect item = form.menuBar()->actionGeometry(form.menuBar()->actions()[index]);
+    menu->popup(form.menuBar()->mapToGlobal(item.bottomLeft()));
+    QApplication::processEvents();
+    for (int i = 0; i < 20; ++i) {
+        QApplication::processEvents();
+        QThread::msleep(10);
+    }
+    const QRect both = form.frameGeometry().united(menu->geometry());
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(
+        0, both.x(), both.y(), std::min(both.width(), form.width() * 2 / 3), both.height() / 2);
+    if (!shot.save(path)) qFatal("cannot write %s", qPrintable(path));
+    menu->hide();
+}
+
+// Pictures side by side on white, a gap between them.
+QImage sidebyside(const QList<QImage>& pictures) {
+    int width = 0, height = 0;
+    for (const QImage& p : pictures) {
+        width += p.width() + 8;
+        height = std::max(height, p.height());
+    }
+    QImage out(width - 8, height, QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter painter(&out);
+    int x = 0;
+    for (const QImage& p : pictures) {
+        painter.drawImage(x, 0, p);
+        x += p.width() + 8;
+    }
+    return out;
 }
 
 }  // namespace
@@ -88,15 +139,25 @@ int main(int argc, char** argv) {
     save(&form, out.filePath(QStringLiteral("window-cyldet-cylsrc.png")));
 
     // The progress panel as a run shows it.
-    form.loopstarting(" ", {}, state.flags);
-    for (int i = 0; i < 37; ++i) form.progressstep({});
+    // A run of ten million emissions, 37% done after a little more than half a
+    // second.
+    korvex::RunParameters running;
+    running.emissions = 1e7;
+    form.loopstarting(" ", running, state.flags);
+    QThread::msleep(600);
+    korvex::RunTallies sofar;
+    for (int i = 0; i < 37; ++i) {
+        sofar.emitted = (i + 1) * 1e5;
+        form.progressstep(sofar);
+    }
     save(&form, out.filePath(QStringLiteral("window-running.png")));
     form.loopfinished();
 
     // The results dialog of that geometry, from a real run of 10^7 emissions.
     form.EstimateButton->click();
     const std::string report = state.report.lastresults;
-    korvex::ResultsDialog dialog(korvex::displaytext(report + "\r\r"), &form);
+    const QString seed = QStringLiteral("Seed of this run: %1").arg(*form.reportseed());
+    korvex::ResultsDialog dialog(korvex::displaytext(report + "\r\r"), seed, &form);
     dialog.show();
     save(&dialog, out.filePath(QStringLiteral("results.png")));
     dialog.hide();
@@ -114,9 +175,12 @@ int main(int argc, char** argv) {
     save(&form, out.filePath(QStringLiteral("geometry-rotation.png")));
     form.DiagramTabs->setCurrentIndex(0);
     form.EstimateButton->click();
-    korvex::ResultsDialog rotated(korvex::displaytext(state.report.lastresults + "\r\r"), &form);
+    korvex::ResultsDialog rotated(korvex::displaytext(state.report.lastresults + "\r\r"),
+                                  QStringLiteral("Seed of this run: %1").arg(*form.reportseed()),
+                                  &form);
     rotated.show();
     save(&rotated, out.filePath(QStringLiteral("results-rotation.png")));
+    rotated.hide();
     form.fourpiradiobutton->click();
 
     // The geometry view for each detector kind with a turned source, and
@@ -174,5 +238,65 @@ int main(int argc, char** argv) {
     form.twopiradiobutton->click();
     form.showRays->setChecked(true);
     save(&form, out.filePath(QStringLiteral("geometry-rays.png")));
+    form.showRays->setChecked(false);
+    form.fourpiradiobutton->click();
+
+    // The views along Xd, Yd and Zd of a turned disc over a cylinder.
+    form.Cylindrical_source_radiobutton->click();
+    form.cylinder_detector_radiobutton->click();
+    type({{form.Inputbox_r1, "1.5"},
+          {form.Inputbox_t1, "0.5"},
+          {form.Inputbox_r2, "2"},
+          {form.Inputbox_h, "3"},
+          {form.Inputbox_d, "3.5"},
+          {form.Inputbox_c, "3"}});
+    angles("0", "-40", "30");
+    QList<QImage> views;
+    for (QPushButton* b : {form.viewXd, form.viewYd, form.viewZd}) {
+        b->click();
+        QApplication::processEvents();
+        views << form.GeometryTab->grab().toImage();
+    }
+    if (!sidebyside(views).save(out.filePath(QStringLiteral("geometry-presets.png"))))
+        qFatal("cannot write the presets");
+    form.viewYd->click();
+    save(&form, out.filePath(QStringLiteral("window-view-along-yd.png")));
+    form.resetView->click();
+
+    // The menus, and the list of a data file's datasets.
+    form.DiagramTabs->setCurrentIndex(0);
+    savemenu(form, 0, out.filePath(QStringLiteral("window-menu-file.png")));
+    savemenu(form, 1, out.filePath(QStringLiteral("window-menu-data.png")));
+    std::vector<korvex::FileDataset> datasets;
+    std::string error;
+    if (!korvex::readdatasets(EXAMPLES_DIR "/datasets.txt", datasets, error))
+        qFatal("%s", error.c_str());
+    QStringList items;
+    for (const korvex::FileDataset& d : datasets)
+        items << QStringLiteral("Dataset %1: %2")
+                     .arg(d.number)
+                     .arg(QString::fromStdString(korvex::datasetsummary(d.prm, d.flags)));
+    korvex::QtDialogs real(&form);
+    QTimer::singleShot(300, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog) qFatal("no dataset list");
+        save(dialog, out.filePath(QStringLiteral("open-dataset.png")));
+        dialog->close();
+    });
+    real.choosedataset(items);
+
+#ifdef KORVEX_DRAW
+    // korvex-draw's pictures of a distance sweep, drawn at one scale.
+    QTemporaryDir sweep;
+    QProcess draw;
+    draw.start(QStringLiteral(KORVEX_DRAW),
+               {"--scale", "6", "--size", "300x480", EXAMPLES_DIR "/sweep.txt", sweep.path()});
+    if (!draw.waitForFinished(60000) || draw.exitCode() != 0) qFatal("korvex-draw failed");
+    QList<QImage> drawn;
+    for (int n = 1; n <= 3; ++n)
+        drawn << QImage(QDir(sweep.path()).filePath(QStringLiteral("dataset-%1.png").arg(n)));
+    if (!sidebyside(drawn).save(out.filePath(QStringLiteral("draw-sweep.png"))))
+        qFatal("cannot write the sweep");
+#endif
     return 0;
 }

@@ -16,11 +16,15 @@ using namespace korvex;
 namespace {
 
 const QString openingprompt =
-    "You will now be asked for the name of the input data file\nand the file name of the file for "
-    "saving the "
-    "results.\n\nNote - Values are not checked for conflict, consistency or range.\nIt is "
-    "recommended you make a "
-    "test run with a low emission number first.\nOK?";
+    "You will now be asked for the name of the input data file\nand the file name of the file "
+    "for saving the results.\n\nNote - Each dataset is checked before it runs: values 1 to 5 "
+    "must name one source\nand one detector, no size or emission count may be negative, each "
+    "length must be\n0 or of size 1E-6 to 1E8, and the number of emissions neither 0 nor above "
+    "9007199254740992.\nA dataset that fails is not run: its entry in the results file says "
+    "why.\nNot checked: the signs of displacements and angles, and conflicts between values\n"
+    "(a source on, in or underneath the "
+    "detector is only warned of in its report).\nIt is recommended you make a test run with a "
+    "low emission number first.\nOK?";
 
 // A disc over a cylinder, 4 pi; then a 2 pi cuboid source over a cuboid.
 const char* datafile =

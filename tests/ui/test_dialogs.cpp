@@ -163,7 +163,7 @@ void DialogsTest::resultsDialog() {
             buttons = buttontexts(w);
             answer(w);
         },
-        [&] { return dialogs.results("No results\n\n"); });
+        [&] { return dialogs.results("No results\n\n", QString()); });
     QCOMPARE(chosen, ResultsChoice(choice));
     QCOMPARE(title, QStringLiteral("Results"));
     QCOMPARE(buttons, QStringList({"Save", "Print", "Finish"}));
@@ -173,7 +173,7 @@ void DialogsTest::longReportScrolls() {
     QWidget parent;
     QStringList lines;
     for (int i = 0; i < 400; ++i) lines << QStringLiteral("line %1").arg(i);
-    ResultsDialog dialog(lines.join('\n'), &parent);
+    ResultsDialog dialog(lines.join('\n'), QString(), &parent);
     dialog.show();
     const QRect screen = dialog.screen()->availableGeometry();
     QVERIFY(dialog.height() < screen.height());
@@ -202,12 +202,17 @@ void DialogsTest::saveDialogAddsSuffixAndAsksNothing() {
     };
     {
         ModalScript script({typename_("report")});
-        QCOMPARE(dialogs.savereportfile(), std::optional<QString>(dir.filePath("report.txt")));
+        QCOMPARE(dialogs.savereportfile(false), std::optional<QString>(dir.filePath("report.txt")));
+    }
+    {
+        // Offered as PDF first, a bare name becomes a PDF file.
+        ModalScript script({typename_("report")});
+        QCOMPARE(dialogs.savereportfile(true), std::optional<QString>(dir.filePath("report.pdf")));
     }
     {
         // An existing name: the dialog itself asks nothing (the window does).
         ModalScript script({typename_("old.txt")});
-        QCOMPARE(dialogs.savereportfile(), std::optional<QString>(dir.filePath("old.txt")));
+        QCOMPARE(dialogs.savereportfile(false), std::optional<QString>(dir.filePath("old.txt")));
         QVERIFY(noconfirm);
     }
     {

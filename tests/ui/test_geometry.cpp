@@ -16,8 +16,8 @@
 #include <numbers>
 
 #include "engine/geometry.h"
+#include "picture/geometrypicture.h"
 #include "ui/form1.h"
-#include "ui/geometrypicture.h"
 #include "ui/geometryview.h"
 #include "uitesting.h"
 
@@ -75,6 +75,7 @@ private slots:
     void warningsInTheReportsWords();
     void viewFollowsTheFields();
     void drawingLeavesTheRunAlone();
+    void presetsWheelScaleAndLabels();
     void drawWritesEveryDataset_data();
     void drawWritesEveryDataset();
 };
@@ -362,6 +363,79 @@ void GeometryTest::drawingLeavesTheRunAlone() {
     QCOMPARE(dialogs.resultstexts.size(), 2);
 }
 
+// The views along the axes show the two other axes the right way round; the
+// wheel keeps the point under the pointer where it is; a fixed scale is the
+// same for every geometry; no two labels overlap in any of these views.
+void GeometryTest::presetsWheelScaleAndLabels() {
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
+    fillvalid(form);
+    form.Inputbox_c->setText("2");
+    GeometryView* view = form.geometryView;
+    view->resize(400, 400);
+    const QRectF target = view->rect();
+    struct Preset {
+        QPushButton* button;
+        Mark right, up;
+    };
+    for (const Preset& p :
+         {Preset{form.viewXd, Mark::yd, Mark::zd}, Preset{form.viewYd, Mark::xd, Mark::zd},
+          Preset{form.viewZd, Mark::xd, Mark::yd}}) {
+        p.button->click();
+        const GeometryPicture picture = *view->picture();
+        const QPointF o = picture.topixel({0, 0, 0}, target);
+        const QPointF right = picture.topixel(picture.mark(p.right), target) - o;
+        const QPointF up = picture.topixel(picture.mark(p.up), target) - o;
+        QVERIFY2(right.x() > 10 && std::abs(right.y()) < 1e-6, qPrintable(p.button->text()));
+        QVERIFY2(up.y() < -10 && std::abs(up.x()) < 1e-6, qPrintable(p.button->text()));
+    }
+
+    // Zoomed in twice about the source origin, then out about another point.
+    form.resetView->click();
+    for (const auto& [notches, mark] : {std::pair{2, Mark::sourceorigin}, {-1, Mark::zd}}) {
+        const QPointF at = view->picture()->topixel(view->picture()->mark(mark), target);
+        QWheelEvent wheel(at, view->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(view, &wheel);
+        const QPointF after = view->picture()->topixel(view->picture()->mark(mark), target);
+        QVERIFY2(QLineF(at, after).length() < 1e-6, qPrintable(QStringLiteral("%1,%2 -> %3,%4")
+                                                                   .arg(at.x())
+                                                                   .arg(at.y())
+                                                                   .arg(after.x())
+                                                                   .arg(after.y())));
+    }
+    QCOMPARE(view->zoom(), 1.2);
+
+    // Labels: the default view and the presets, for a cylinder and a cuboid
+    // detector under a rotated source.
+    GeometryFlags flags;
+    RunParameters p;
+    p.r1 = 1, p.t1 = 0.3, p.r2 = 2, p.t2 = 2, p.a2 = 3, p.b2 = 4, p.d = 1, p.a3 = 1, p.c = 2;
+    p.rotx = degtorad(30);
+    for (bool cuboid : {false, true}) {
+        flags.cyldet = !cuboid;
+        flags.cubdet = cuboid;
+        const Scene scene = makescene(p, flags, 0);
+        for (ViewAngle angle : {ViewAngle{}, alongxd, alongyd, alongzd}) {
+            PictureOptions options;
+            options.angle = angle;
+            const auto boxes = GeometryPicture(scene, options).labelboxes(QRectF(0, 0, 350, 350));
+            QCOMPARE(boxes.size(), std::size_t(6));
+            for (std::size_t i = 0; i < boxes.size(); ++i)
+                for (std::size_t j = i + 1; j < boxes.size(); ++j)
+                    QVERIFY2(
+                        !boxes[i].second.intersects(boxes[j].second),
+                        qPrintable(
+                            boxes[i].first + " " + boxes[j].first +
+                            QStringLiteral(" at %1,%2").arg(angle.azimuth).arg(angle.elevation)));
+        }
+        // One scale for both: 100 pixels to the length given.
+        PictureOptions options;
+        options.scale = 2.5;
+        QCOMPARE(GeometryPicture(scene, options).pixelsperunit(QRectF(0, 0, 500, 300)), 40.0);
+    }
+}
+
 void GeometryTest::drawWritesEveryDataset_data() {
     QTest::addColumn<QString>("data");  // empty: examples/datasets.txt
     QTest::addColumn<QStringList>("options");
@@ -385,8 +459,10 @@ void GeometryTest::drawWritesEveryDataset_data() {
                            dataset("true true true false false", "1", "3") +
                            dataset("true false true false false", "0.5", "-0.5") + "1\n2\n";
 
-    QTest::newRow("examples") << QString() << QStringList{"--rays", "50", "--size", "320x240"} << 0
-                              << QList<int>{1, 2, 3, 4, 5} << QStringList() << qint64(0) << false;
+    QTest::newRow("examples") << QString()
+                              << QStringList{"--rays", "50", "--size", "320x240", "--scale", "12"}
+                              << 0 << QList<int>{1, 2, 3, 4, 5} << QStringList() << qint64(0)
+                              << false;
     QTest::newRow("broken datasets are named and skipped")
         << broken << QStringList{"--view=0,90"} << 0 << QList<int>{1, 4}
         << QStringList{"dataset 2: 'abc' is not a valid floating point value",
@@ -415,7 +491,7 @@ void GeometryTest::drawWritesEveryDataset_data() {
                                      "korvex-draw: --size takes WxH, each from 16 to 20000 "
                                      "pixels, not '320'",
                                      "usage: korvex-draw [--rays N] [--size WxH] [--view "
-                                     "AZ,EL] DATAFILE OUTDIR"}
+                                     "AZ,EL] [--scale L] DATAFILE OUTDIR"}
                               << qint64(0) << false;
     QTest::newRow("missing data file")
         << QStringLiteral("-") << QStringList() << 2 << QList<int>{}
@@ -509,8 +585,15 @@ void GeometryTest::drawWritesEveryDataset() {
         QVERIFY(svg.open(QIODevice::ReadOnly));
         const QByteArray text = svg.readAll();
         QVERIFY(text.contains("<svg") && text.contains("</svg>"));
-        QVERIFY(text.contains(QStringLiteral(">Dataset %1<").arg(n).toLatin1()));
+        QVERIFY(text.contains(QStringLiteral(">Dataset %1: ").arg(n).toLatin1()));
         QVERIFY(!text.contains("nan"));
+    }
+    // The title names the kinds and the key values.
+    if (data.isEmpty() && status == 0) {
+        QFile svg(QDir(out).filePath(QStringLiteral("dataset-1.svg")));
+        QVERIFY(svg.open(QIODevice::ReadOnly));
+        QVERIFY(svg.readAll().contains(
+            ">Dataset 1: disc r1 = 2.5 over cylinder r2 = 3, t2 = 5; d = 1, c = 10; 4 pi<"));
     }
 }
 

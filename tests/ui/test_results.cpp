@@ -1,9 +1,11 @@
 // The results dialog loop, saving (with the overwrite question and an
 // atomic replace) and printing into a PDF printer.
 #include <sys/resource.h>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
@@ -43,6 +45,9 @@ void fillreport(Report& r) {
         "s\r\n\r\n";
 }
 
+const QString noprinterquestion =
+    QStringLiteral("Cannot print. No printer installed\n\nSave the report as a PDF file instead?");
+
 }  // namespace
 
 class ResultsTest : public QObject {
@@ -57,6 +62,7 @@ private slots:
     void printedLinesKeepEmptyLines();
     void printIntoPdf();
     void noPrinterOrCancelledSetup();
+    void pdfInsteadOfPrinting();
 };
 
 void ResultsTest::showLastResultsBeforeAnyRun() {
@@ -75,8 +81,7 @@ void ResultsTest::loopEndsOnlyWithFinish() {
     form.Showlastresults1->trigger();
     QCOMPARE(dialogs.resultstexts.size(), 5);
     QCOMPARE(dialogs.savedialogs, 1);
-    QCOMPARE(dialogs.messagetexts(), QStringList{"Cannot print. No printer installed"});
-    QCOMPARE(dialogs.messages[0].kind, MessageKind::error);
+    QCOMPARE(dialogs.questions, QStringList{noprinterquestion});  // answered No
     QCOMPARE(form.ListBox1->count(), 0);
 }
 
@@ -236,15 +241,61 @@ void ResultsTest::printIntoPdf() {
 void ResultsTest::noPrinterOrCancelledSetup() {
     ScriptedWindow window;
     auto& [state, dialogs, form] = window;
-    QVERIFY(form.goprint());
-    QCOMPARE(dialogs.messagetexts(), QStringList{"Cannot print. No printer installed"});
+    QVERIFY(form.goprint());  // the PDF declined
+    QCOMPARE(dialogs.questions, QStringList{noprinterquestion});
+    QCOMPARE(dialogs.savedialogs, 0);
     QCOMPARE(dialogs.setups, 0);
 
-    dialogs.messages.clear();
     dialogs.printernames = {"Office"};
     QVERIFY(form.goprint());  // setup cancelled: nothing printed, the loop goes on
     QCOMPARE(dialogs.setups, 1);
     QVERIFY(dialogs.messages.isEmpty());
+}
+
+// Without a printer the report is saved as PDF instead: a head with the
+// program, its version, the date, the seed and the geometry, then the report.
+void ResultsTest::pdfInsteadOfPrinting() {
+    QTemporaryDir dir;
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
+    form.Inputbox_r1->setText("1");
+    form.Inputbox_t1->setText("0");
+    form.Inputbox_r2->setText("2");
+    form.Inputbox_h->setText("1");
+    form.Inputbox_d->setText("0.5");
+    form.Inputbox_c->setText("1");
+    form.inputbox_endcount->setText("500");
+    form.setnextseed(4242);
+    const QString pdf = dir.filePath("report.pdf");
+    dialogs.choices = {ResultsChoice::print, ResultsChoice::finish};
+    dialogs.answers = {true};
+    dialogs.reportfiles = {pdf};
+    form.EstimateButton->click();
+    QCOMPARE(dialogs.questions, QStringList{noprinterquestion});
+    QCOMPARE(dialogs.savepdffirst, QList<bool>{true});
+    QVERIFY(dialogs.messages.isEmpty());
+
+    QProcess text;
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    QVERIFY2(text.waitForFinished(30000), "pdftotext");
+    const QString printed =
+        QString::fromUtf8(text.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    QStringList lines = printed.split('\n');
+    for (QString& l : lines) l = l.trimmed();
+    QVERIFY2(lines.contains(QStringLiteral("Korvex " KORVEX_VERSION ": average solid angle")),
+             qPrintable(printed));
+    QVERIFY(lines.contains(QStringLiteral("Seed: 4242")));
+    QVERIFY(lines.indexOf(QRegularExpression(R"(^Date: \d{4}-\d\d-\d\d \d\d:\d\d$)")) >= 0);
+    // The picture's scale bar and axis names come before the report, whose
+    // lines follow in order.
+    int at = lines.indexOf(QRegularExpression("Xd|Zd"));
+    QVERIFY2(at > 0, qPrintable(printed));
+    for (const QString& l : printedlines(state.report.printlines)) {
+        if (l.trimmed().isEmpty()) continue;
+        const int found = lines.indexOf(l.trimmed(), at + 1);
+        QVERIFY2(found > at, qPrintable(l));
+        at = found;
+    }
 }
 
 QTEST_MAIN(ResultsTest)

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 #include <functional>
@@ -55,6 +56,18 @@ private:
     bool done_ = false;
 };
 
+// A report without its processing time, the one line a repeated run changes.
+QString withouttime(const QString& report) {
+    static const QRegularExpression time(QStringLiteral("Processing time = [^\n]*"));
+    return QString(report).remove(time);
+}
+
+std::uint32_t shownseed(const QString& text) {
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("^Seed of this run: (\\d+)$")).match(text);
+    return m.hasMatch() ? m.captured(1).toUInt() : 0;
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Setup)
@@ -72,6 +85,9 @@ private slots:
     void escapeAnsweredNoLetsItFinish();
     void escapeStopsARunSplitOverThreads();
     void inputDuringTheLoopIsSwallowed();
+    void seedShownAndRunRepeated();
+    void savedOpenedAndRunGivesTheSameReport();
+    void timeLeftOnALongRun();
 };
 
 void RunTest::rejectedInput_data() {
@@ -353,3 +369,127 @@ void RunTest::inputDuringTheLoopIsSwallowed() {
 
 QTEST_MAIN(RunTest)
 #include "test_run.moc"
+
+void RunTest::seedShownAndRunRepeated() {
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
+    fillvalid(form, "3000");
+    form.EstimateButton->click();
+    form.Showlastresults1->trigger();
+    QCOMPARE(dialogs.resultstexts.size(), 2);
+    // Beside the report, not inside it: the report's text is unchanged.
+    const std::uint32_t seed = shownseed(dialogs.resultsseeds[0]);
+    QVERIFY2(seed != 0, qPrintable(dialogs.resultsseeds[0]));
+    QCOMPARE(dialogs.resultsseeds[1], dialogs.resultsseeds[0]);
+    QVERIFY(!dialogs.resultstexts[0].contains(QStringLiteral("Seed")));
+
+    // Another seed gives another report; the seed shown gives the same one.
+    dialogs.seeds = {seed + 1, seed};
+    form.Seedforthenextrun1->trigger();
+    form.EstimateButton->click();
+    form.Seedforthenextrun1->trigger();
+    form.EstimateButton->click();
+    QCOMPARE(shownseed(dialogs.resultsseeds[2]), seed + 1);
+    QCOMPARE(shownseed(dialogs.resultsseeds[3]), seed);
+    QVERIFY(withouttime(dialogs.resultstexts[2]) != withouttime(dialogs.resultstexts[0]));
+    QCOMPARE(withouttime(dialogs.resultstexts[3]), withouttime(dialogs.resultstexts[0]));
+}
+
+// The inputs saved as a dataset and opened again run as they did; the file
+// may end in a dataset without its closing "*", which the saved one must not
+// join.
+void RunTest::savedOpenedAndRunGivesTheSameReport() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("kept.txt"));
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(
+            "true\nfalse\ntrue\nfalse\nfalse\n0\n0\n2.5\n0\n0\n0\n3\n5\n0\n0\n1\n10\n0\n0\n0\n"
+            "1E3\nfalse\n");
+    }
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
+    const auto run = [&](std::uint32_t seed) {
+        dialogs.seeds = {seed};
+        form.Seedforthenextrun1->trigger();
+        form.EstimateButton->click();
+        return withouttime(dialogs.resultstexts.constLast());
+    };
+
+    // A rotated rectangle-sided cuboid over a cylinder, 2 pi.
+    form.Cuboid_source_radiobutton->click();
+    form.Inputbox_a1->setText("1.5");
+    form.Inputbox_b1->setText("0.7");
+    form.Inputbox_t1->setText("0.2");
+    form.Inputbox_r2->setText("2");
+    form.Inputbox_h->setText("3");
+    form.Inputbox_a3->setText("0.3");
+    form.inputbox_b3->setText("-0.4");
+    form.Inputbox_c->setText("1.7");
+    form.inputbox_rot_x3->setText("30");
+    form.Inputbox_rot_y2->setText("-12.5");
+    form.Inputbox_rot_z0->setText("0.1");
+    form.inputbox_endcount->setText("2000");
+    form.twopiradiobutton->click();
+    dialogs.answers = {true};  // 2 pi: "emissions from the front face" asked
+    const QString cuboid = run(11);
+    dialogs.answers = {true};
+    dialogs.datasetfiles = {file};
+    form.Saveinputsasdataset1->trigger();
+
+    // A point over a sphere.
+    form.Point_source_radiobutton->click();
+    form.Spherical_detector_radiobutton->click();
+    form.fourpiradiobutton->click();
+    form.Inputbox_r2->setText("0.8");
+    form.Inputbox_d->setText("0.25");
+    form.Inputbox_c->setText("1.5");
+    form.inputbox_endcount->setText("1500");
+    for (QLineEdit* e : {form.inputbox_rot_x3, form.Inputbox_rot_y2, form.Inputbox_rot_z0})
+        e->setText("0");
+    const QString point = run(12);
+    dialogs.datasetfiles = {file};
+    form.Saveinputsasdataset1->trigger();
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messagetexts().join('|')));
+
+    form.ClearButton->trigger();
+    for (int chosen : {1, 2}) {
+        dialogs.datafiles = {file};
+        dialogs.datasetchoices = {chosen};
+        form.Opendataset1->trigger();
+        dialogs.answers = {true};
+        QCOMPARE(run(chosen == 1 ? 11 : 12), chosen == 1 ? cuboid : point);
+    }
+    QCOMPARE(dialogs.datasetlists.size(), 2);
+    QCOMPARE(
+        dialogs.datasetlists[0],
+        QStringList({"Dataset 1: disc r1 = 2.5 over cylinder r2 = 3, t2 = 5; d = 1, c = 10; 4 pi",
+                     "Dataset 2: cuboid a1 = 1.5, b1 = 0.7, t1 = 0.2 over cylinder r2 = 2, "
+                     "t2 = 3; a3 = 0.3, b3 = -0.4, c = 1.7; rot 30/-12.5/0.1; 2 pi",
+                     "Dataset 3: point over sphere r2 = 0.8; d = 0.25, c = 1.5; 4 pi"}));
+    QVERIFY(form.Point_source_radiobutton->isChecked());
+    QVERIFY(form.Spherical_detector_radiobutton->isChecked());
+}
+
+void RunTest::timeLeftOnALongRun() {
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
+    fillvalid(form, "3E9");
+    dialogs.answers = {true};
+    QString left;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, &form, [&] {
+        if (left.isEmpty() && !form.TimeLeft->text().isEmpty()) {
+            left = form.TimeLeft->text();
+            QTest::keyClick(&form, Qt::Key_Escape);
+        }
+    });
+    watch.start(20);
+    form.EstimateButton->click();
+    QVERIFY2(QRegularExpression(QStringLiteral("^about \\d+ (s|min \\d+ s|h \\d+ min) left$"))
+                 .match(left)
+                 .hasMatch(),
+             qPrintable(left));
+    QCOMPARE(form.lastrun().outcome, RunOutcome::aborted);
+}

@@ -270,10 +270,23 @@ void WindowTest::aboutOnceAtFirstActivationAndOnDemand() {
     // Activation selects the first tab.
     QCOMPARE(form.PageControl1->currentWidget(), form.Source);
 
+    // A later activation keeps the tab and the field being typed in, so the
+    // next keystrokes cannot land in another tab's field.
     form.PageControl1->setCurrentWidget(form.Rot_tilt);
-    form.FormActivate();
+    form.Inputbox_rot_y2->setFocus();
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QTest::qWait(50);  // the queued FormActivate
     QCOMPARE(dialogs.messages.size(), 1);
-    QCOMPARE(form.PageControl1->currentWidget(), form.Source);
+    QCOMPARE(form.PageControl1->currentWidget(), form.Rot_tilt);
+    QCOMPARE(QApplication::focusWidget(), form.Inputbox_rot_y2);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("5"));
+    QCOMPARE(form.Inputbox_rot_y2->text(), QStringLiteral("05"));
+    QCOMPARE(form.Inputbox_r1->text(), QString());
 
     form.About->trigger();
     QCOMPARE(dialogs.messages.size(), 2);

@@ -18,8 +18,9 @@ bool ScriptedDialogs::confirm(ConfirmKind, const QString& text) {
     return a;
 }
 
-static std::optional<QString> next(std::deque<std::optional<QString>>& queue) {
-    std::optional<QString> name;
+template <class T>
+static std::optional<T> next(std::deque<std::optional<T>>& queue) {
+    std::optional<T> name;
     if (!queue.empty()) {
         name.swap(queue.front());
         queue.pop_front();
@@ -31,13 +32,24 @@ std::optional<QString> ScriptedDialogs::opendatafile() { return next(datafiles);
 
 std::optional<QString> ScriptedDialogs::saveresultsfile() { return next(resultsfiles); }
 
-std::optional<QString> ScriptedDialogs::savereportfile() {
+std::optional<QString> ScriptedDialogs::savereportfile(bool pdffirst) {
     ++savedialogs;
+    savepdffirst.append(pdffirst);
     return next(reportfiles);
 }
 
-ResultsChoice ScriptedDialogs::results(const QString& text) {
+std::optional<QString> ScriptedDialogs::savedatasetfile() { return next(datasetfiles); }
+
+std::optional<int> ScriptedDialogs::choosedataset(const QStringList& items) {
+    datasetlists.append(items);
+    return next(datasetchoices);
+}
+
+std::optional<std::uint32_t> ScriptedDialogs::askseed() { return next(seeds); }
+
+ResultsChoice ScriptedDialogs::results(const QString& text, const QString& seed) {
     resultstexts.append(text);
+    resultsseeds.append(seed);
     if (choices.empty()) return ResultsChoice::finish;
     const ResultsChoice c = choices.front();
     choices.pop_front();

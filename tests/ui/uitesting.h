@@ -24,11 +24,16 @@ public:
     QList<Shown> messages;
     QStringList questions;
     QStringList resultstexts;
+    QStringList resultsseeds;  // the seed text beside each report shown
+    QList<QStringList> datasetlists;
+    QList<bool> savepdffirst;  // per save dialog: PDF offered first
     int savedialogs = 0;
     int setups = 0;
     // Answers, used in order; when they run out: No, cancel, "Finish".
     std::deque<bool> answers;
-    std::deque<std::optional<QString>> datafiles, resultsfiles, reportfiles;
+    std::deque<std::optional<QString>> datafiles, resultsfiles, reportfiles, datasetfiles;
+    std::deque<std::optional<int>> datasetchoices;
+    std::deque<std::optional<std::uint32_t>> seeds;
     std::deque<ResultsChoice> choices;
     QStringList printernames;
     std::function<bool(QPrinter&)> setup;
@@ -37,8 +42,11 @@ public:
     bool confirm(ConfirmKind kind, const QString& text) override;
     std::optional<QString> opendatafile() override;
     std::optional<QString> saveresultsfile() override;
-    std::optional<QString> savereportfile() override;
-    ResultsChoice results(const QString& text) override;
+    std::optional<QString> savereportfile(bool pdffirst) override;
+    std::optional<QString> savedatasetfile() override;
+    std::optional<int> choosedataset(const QStringList& items) override;
+    std::optional<std::uint32_t> askseed() override;
+    ResultsChoice results(const QString& text, const QString& seed) override;
     QStringList printers() override { return printernames; }
     bool printsetup(QPrinter& printer) override;
 

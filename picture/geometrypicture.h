@@ -9,13 +9,15 @@
 // warning); a GeometryPicture adds the viewer's angle and zoom.
 #pragma once
 
+#include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <QTransform>
 #include <cstdint>
 #include <vector>
 
 #include "engine/geometry.h"
-#include "ui/sketch.h"
+#include "picture/sketch.h"
 
 class QPainter;
 
@@ -60,6 +62,8 @@ enum class Mark { detectororigin, sourceorigin, xd, yd, zd, xs, ys, zs };
 struct PictureOptions {
     ViewAngle angle;
     double zoom = 1;
+    QPointF pan;         // pixels the drawing is moved by after the zoom
+    double scale = 0;    // a length per 100 pixels at zoom 1; 0 fits the picture
     bool faded = false;  // the last valid geometry, shown greyed
     QString title;       // a line at the top (korvex-draw names the dataset)
     QString note;        // a line at the bottom (the field that is not a number)
@@ -80,10 +84,18 @@ public:
     // The length the scale bar shows in target, a 1, 2 or 5 times a power of
     // ten.
     double scalelength(const QRectF& target) const;
+    // The part of target the bodies are drawn in (the texts take the rest).
+    QRectF drawingarea(const QRectF& target) const;
+    // The drawing's own units to target's pixels.
+    QTransform transform(const QRectF& target) const;
+    // The axis names with their boxes in target, as painted.
+    std::vector<std::pair<QString, QRectF>> labelboxes(const QRectF& target) const;
+    // True when the whole drawing lies inside the drawing area.
+    bool fits(const QRectF& target) const;
 
 private:
-    QRectF drawingarea(const QRectF& target) const;
     double textheight(const QRectF& target) const;
+    int titlelines(const QRectF& target) const;
 
     bool drawable_;
     QString warning_;

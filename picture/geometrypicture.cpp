@@ -1,4 +1,4 @@
-#include "ui/geometrypicture.h"
+#include "picture/geometrypicture.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -131,7 +131,10 @@ GeometryPicture::GeometryPicture(const Scene& scene, const PictureOptions& optio
     : drawable_(scene.drawable),
       warning_(scene.warning),
       options_(options),
-      sketch_(options.angle, scene.extent / 5, 1 / options.zoom) {
+      sketch_(options.angle, options.scale > 0 ? options.scale : scene.extent / 5,
+              1 / options.zoom) {
+    // At a fixed scale one drawing unit is the length given, 100 pixels.
+    if (options.scale > 0) sketch_.setfixedscale(100);
     const Frame& frame = scene.frame;
     const RunParameters& p = scene.prm;
     const DetectorBox box = detectorbox(scene);
@@ -200,20 +203,52 @@ double GeometryPicture::textheight(const QRectF& target) const {
     return std::clamp(target.height() / 34, 9.0, 18.0);
 }
 
+// A title wider than the picture is wrapped, to three lines at most.
+int GeometryPicture::titlelines(const QRectF& target) const {
+    if (options_.title.isEmpty()) return 0;
+    QFont bold;
+    bold.setPixelSize(int(std::lround(textheight(target))));
+    bold.setBold(true);
+    const QFontMetricsF metrics(bold);
+    const QRectF wrapped = metrics.boundingRect(QRectF(0, 0, target.width() - 12, 1e6),
+                                                Qt::AlignLeft | Qt::TextWordWrap, options_.title);
+    return std::clamp(int(std::lround(wrapped.height() / metrics.lineSpacing())), 1, 3);
+}
+
 QRectF GeometryPicture::drawingarea(const QRectF& target) const {
     // Room for the texts above and the scale bar and note below.
     const double line = textheight(target) * 1.35;
-    int above = options_.title.isEmpty() ? 0 : 1;
+    int above = titlelines(target);
     if (!warning_.isEmpty()) above += 2;
     return target.adjusted(4, 4 + above * line, -4, -4 - 2 * line);
 }
 
 QPointF GeometryPicture::topixel(Vec3 p, const QRectF& target) const {
-    return sketch_.fit(drawingarea(target), options_.zoom).map(sketch_.project(v3(p)));
+    return sketch_.fit(drawingarea(target), options_.zoom, options_.pan)
+        .map(sketch_.project(v3(p)));
 }
 
 double GeometryPicture::pixelsperunit(const QRectF& target) const {
     return sketch_.fit(drawingarea(target), options_.zoom).m11() / sketch_.lengthunit();
+}
+
+QTransform GeometryPicture::transform(const QRectF& target) const {
+    return sketch_.fit(drawingarea(target), options_.zoom, options_.pan);
+}
+
+std::vector<std::pair<QString, QRectF>> GeometryPicture::labelboxes(const QRectF& target) const {
+    const QTransform t = sketch_.fit(drawingarea(target), options_.zoom, options_.pan);
+    const std::vector<QRectF> boxes = sketch_.placelabels(t, sketch_.labelfont(QFont(), t));
+    const std::vector<QString> texts = sketch_.labeltexts();
+    std::vector<std::pair<QString, QRectF>> out;
+    for (std::size_t i = 0; i < boxes.size(); ++i) out.emplace_back(texts[i], boxes[i]);
+    return out;
+}
+
+bool GeometryPicture::fits(const QRectF& target) const {
+    const QRectF area = drawingarea(target);
+    const QTransform t = sketch_.fit(area, options_.zoom, options_.pan);
+    return area.contains(t.mapRect(sketch_.bounds()));
 }
 
 double GeometryPicture::scalelength(const QRectF& target) const {
@@ -233,7 +268,7 @@ void GeometryPicture::paint(QPainter& painter, const QRectF& target) const {
     if (drawable_) {
         painter.save();
         painter.setClipRect(area);
-        sketch_.paint(painter, area, options_.zoom, options_.faded);
+        sketch_.paint(painter, area, options_.zoom, options_.faded, options_.pan);
         painter.restore();
     }
 
@@ -245,14 +280,15 @@ void GeometryPicture::paint(QPainter& painter, const QRectF& target) const {
     painter.setFont(font);
     const double line = textheight(target) * 1.35;
     QRectF top(target.left() + 6, target.top() + 4, target.width() - 12, line);
-    if (!options_.title.isEmpty()) {
+    if (const int lines = titlelines(target); lines > 0) {
         QFont bold = font;
         bold.setBold(true);
         painter.setFont(bold);
         painter.setPen(text);
-        painter.drawText(top, Qt::AlignLeft | Qt::AlignVCenter, options_.title);
+        painter.drawText(QRectF(top.topLeft(), QSizeF(top.width(), lines * line)),
+                         Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, options_.title);
         painter.setFont(font);
-        top.translate(0, line);
+        top.translate(0, lines * line);
     }
     if (!warning_.isEmpty()) {
         painter.setPen(options_.faded ? text : alarm);

@@ -12,13 +12,13 @@
 #include <QColor>
 #include <QPainterPath>
 #include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <QTransform>
 #include <functional>
 #include <vector>
 
 class QPainter;
-class QRectF;
 
 namespace korvex {
 
@@ -96,13 +96,27 @@ public:
     void ball(const Axes3& f, double r, const QColor& shade);
 
     // Drawing units, y up, to the target's pixels, y down: the drawing
-    // fitted into target with its proportions kept, then magnified by zoom
-    // about the target's centre.
-    QTransform fit(const QRectF& target, double zoom = 1) const;
+    // fitted into target with its proportions kept (or at the fixed scale),
+    // magnified by zoom about the target's centre, then moved by pan pixels.
+    QTransform fit(const QRectF& target, double zoom = 1, QPointF pan = {}) const;
     // Paints through fit; faded paints everything in light greys.
-    void paint(QPainter& painter, const QRectF& target, double zoom = 1, bool faded = false) const;
+    void paint(QPainter& painter, const QRectF& target, double zoom = 1, bool faded = false,
+               QPointF pan = {}) const;
+    // Pixels per drawing unit at zoom 1 in place of the fit to the target;
+    // 0 (the default) fits.
+    void setfixedscale(double pixels) { fixedscale_ = pixels; }
+
+    // Where the labels go in the target's pixels, in the order they were
+    // recorded: each as near its place as it can be without covering a label
+    // placed before it or a body's outline. font is the painter's font.
+    std::vector<QRectF> placelabels(const QTransform& t, const QFont& font) const;
+    std::vector<QString> labeltexts() const;
+    // The labels' font through t, from the painter's font.
+    QFont labelfont(QFont font, const QTransform& t) const;
 
     double textsize() const { return textsize_; }
+    // The drawing's extent in drawing units, labels included.
+    QRectF bounds() const { return QRectF(QPointF(minx_, miny_), QPointF(maxx_, maxy_)); }
     double lengthunit() const { return unit_; }
 
 private:
@@ -121,6 +135,7 @@ private:
     V3 view_, right_, up_;
     double unit_ = 1;
     double penscale_ = 1;
+    double fixedscale_ = 0;
     double textsize_ = 0.2;
     std::vector<Stroke> strokes_;
     std::vector<Label> labels_;

@@ -1,7 +1,9 @@
-#include "ui/sketch.h"
+#include "picture/sketch.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QPainterPathStroker>
 #include <QRectF>
 #include <QTransform>
 #include <cmath>
@@ -246,22 +248,79 @@ void Sketch::ball(const Axes3& f, double r, const QColor& shade) {
     path(run, runseen ? Ink::thin : Ink::hidden);
 }
 
-QTransform Sketch::fit(const QRectF& target, double zoom) const {
+QTransform Sketch::fit(const QRectF& target, double zoom, QPointF pan) const {
     QTransform t;
     if (strokes_.empty() || target.isEmpty()) return t;
     const double margin = 0.04 * std::max(maxx_ - minx_, maxy_ - miny_);
     const double w = maxx_ - minx_ + 2 * margin, h = maxy_ - miny_ + 2 * margin;
-    const double scale = zoom * std::min(target.width() / w, target.height() / h);
+    const double scale =
+        zoom * (fixedscale_ > 0 ? fixedscale_ : std::min(target.width() / w, target.height() / h));
     const double cx = (minx_ + maxx_) / 2, cy = (miny_ + maxy_) / 2;
-    t.translate(target.center().x(), target.center().y());
+    t.translate(target.center().x() + pan.x(), target.center().y() + pan.y());
     t.scale(scale, -scale);
     t.translate(-cx, -cy);
     return t;
 }
 
-void Sketch::paint(QPainter& painter, const QRectF& target, double zoom, bool faded) const {
+QFont Sketch::labelfont(QFont font, const QTransform& t) const {
+    font.setItalic(true);
+    font.setPixelSize(std::max(7, int(std::lround(textsize_ * t.m11()))));
+    return font;
+}
+
+std::vector<QString> Sketch::labeltexts() const {
+    std::vector<QString> out;
+    for (const Label& l : labels_) out.push_back(l.text);
+    return out;
+}
+
+std::vector<QRectF> Sketch::placelabels(const QTransform& t, const QFont& font) const {
+    const QFontMetricsF metrics(font);
+    // The bodies' outlines, seen and hidden, as areas a little wider than
+    // their pens.
+    std::vector<QPainterPath> outlines;
+    QPainterPathStroker stroker;
+    stroker.setWidth(3);
+    for (const Stroke& s : strokes_)
+        if (!s.fill.isValid() && (s.ink == Ink::outline || s.ink == Ink::hidden))
+            outlines.push_back(stroker.createStroke(t.map(s.path)));
+    std::vector<QRectF> placed;
+    for (const Label& l : labels_) {
+        const QPointF c = t.map(l.at);
+        const QSizeF size(metrics.horizontalAdvance(l.text) + 2, metrics.height());
+        auto box = [&](QPointF centre) {
+            return QRectF(centre - QPointF(size.width() / 2, size.height() / 2), size);
+        };
+        auto free = [&](const QRectF& r) {
+            for (const QRectF& other : placed)
+                if (other.intersects(r)) return false;
+            for (const QPainterPath& o : outlines)
+                if (o.intersects(r)) return false;
+            return true;
+        };
+        // The label's own place first, then rings round it, nearest first.
+        QRectF chosen = box(c);
+        bool found = free(chosen);
+        const double step = size.height() * 0.5;
+        for (int ring = 1; ring <= 6 && !found; ++ring) {
+            for (int k = 0; k < 16 && !found; ++k) {
+                const double a = 2 * pi * k / 16;
+                const QRectF r = box(c + ring * step * QPointF(std::cos(a), -std::sin(a)));
+                if (free(r)) {
+                    chosen = r;
+                    found = true;
+                }
+            }
+        }
+        placed.push_back(chosen);
+    }
+    return placed;
+}
+
+void Sketch::paint(QPainter& painter, const QRectF& target, double zoom, bool faded,
+                   QPointF pan) const {
     if (strokes_.empty() || target.isEmpty()) return;
-    const QTransform t = fit(target, zoom);
+    const QTransform t = fit(target, zoom, pan);
     const double scale = t.m11();
 
     painter.save();
@@ -304,17 +363,17 @@ void Sketch::paint(QPainter& painter, const QRectF& target, double zoom, bool fa
         painter.drawPath(p);
     }
 
-    QFont font = painter.font();
-    font.setItalic(true);
-    font.setPixelSize(std::max(7, int(std::lround(textsize_ * scale))));
+    const QFont font = labelfont(painter.font(), t);
     painter.setFont(font);
     painter.setPen(ink(Qt::black));
     const QFontMetricsF metrics(font);
-    for (const Label& l : labels_) {
-        const QPointF c = t.map(l.at);
-        const double width = metrics.horizontalAdvance(l.text);
+    const std::vector<QRectF> boxes = placelabels(t, font);
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+        const QPointF c = boxes[i].center();
+        const double width = metrics.horizontalAdvance(labels_[i].text);
         painter.drawText(
-            QPointF(c.x() - width / 2, c.y() + (metrics.ascent() - metrics.descent()) / 2), l.text);
+            QPointF(c.x() - width / 2, c.y() + (metrics.ascent() - metrics.descent()) / 2),
+            labels_[i].text);
     }
     painter.restore();
 }
