@@ -13,6 +13,10 @@ namespace korvex {
 // messages ("source radius, r1", ..., "number of emissions").
 enum class Field { r1, a1, b1, t1, r2, a2, b2, t2, d, a3, b3, c, emissions, rotz, roty, rotx };
 
+// The caption each field has in the window, which the messages quote (the
+// emission count has no label: its caption is the fixed text).
+std::string fieldcaption(Field f);
+
 class FieldSource {
 public:
     virtual ~FieldSource() = default;

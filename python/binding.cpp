@@ -1,0 +1,348 @@
+// korvex._korvex: the C++ side of the Python module, kept to this one file.
+// A dataset arrives as kind words and the field texts the window would hold;
+// the screen reader checks and converts them (refusals become ValueError with
+// the reader's own message), and rundataset runs it on a generator stream
+// that lives across calls, so that datasets run one after another draw from
+// one stream as in a batch run. The emission loop runs without the GIL; its
+// poll hears Ctrl-C (and any other Python signal handler that raises) and
+// stops at the next poll with the counts so far.
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/kinds.h"
+#include "engine/mtjump.h"
+#include "engine/mtrandom.h"
+#include "engine/run.h"
+#include "engine/split.h"
+#include "io/batch.h"
+#include "io/numbers.h"
+#include "io/report.h"
+#include "io/runcommand.h"
+#include "io/screeninput.h"
+
+namespace py = pybind11;
+
+namespace korvex {
+namespace {
+
+// The field names of the Python side (the data file's names) and the
+// reader's fields, in the reader's enumeration order.
+const std::map<std::string, Field> fieldnames = {
+    {"r1", Field::r1},
+    {"a1", Field::a1},
+    {"b1", Field::b1},
+    {"t1", Field::t1},
+    {"r2", Field::r2},
+    {"a2", Field::a2},
+    {"b2", Field::b2},
+    {"t2", Field::t2},
+    {"d", Field::d},
+    {"a3", Field::a3},
+    {"b3", Field::b3},
+    {"c", Field::c},
+    {"emissions", Field::emissions},
+    {"rotz", Field::rotz},
+    {"roty", Field::roty},
+    {"rotx", Field::rotx},
+};
+
+class TextFields : public FieldSource {
+public:
+    explicit TextFields(std::map<std::string, std::string> texts) : texts_(std::move(texts)) {}
+    std::string text(Field f) const override {
+        for (const auto& [name, field] : fieldnames) {
+            if (field != f) continue;
+            const auto it = texts_.find(name);
+            return it == texts_.end() ? std::string() : it->second;
+        }
+        return {};
+    }
+    std::string caption(Field f) const override { return fieldcaption(f); }
+
+private:
+    std::map<std::string, std::string> texts_;
+};
+
+// Messages refuse the dataset; questions (a thick or point source as 2 pi)
+// are answered Yes, as in a batch run, and handed back as warnings.
+class Collector : public Prompter {
+public:
+    std::optional<std::string> refusal;
+    std::vector<std::string> questions;
+    void message(MessageKind, const std::string& text) override {
+        if (!refusal) refusal = text;
+    }
+    bool confirm(ConfirmKind, const std::string& text) override {
+        questions.push_back(text);
+        return true;
+    }
+};
+
+GeometryFlags kindflags(const std::string& source, const std::string& detector, bool twopi) {
+    GeometryFlags f;
+    f.cylsrc = source == "cylinder" || source == "point";
+    f.cubsrc = source == "cuboid";
+    f.ptsrc = source == "point";
+    if (!f.cylsrc && !f.cubsrc)
+        throw py::value_error("source must be 'cylinder', 'cuboid' or 'point', not '" + source +
+                              "'");
+    f.cyldet = detector == "cylinder";
+    f.cubdet = detector == "cuboid";
+    f.sphdet = detector == "sphere";
+    if (!f.cyldet && !f.cubdet && !f.sphdet)
+        throw py::value_error("detector must be 'cylinder', 'cuboid' or 'sphere', not '" +
+                              detector + "'");
+    f.twopisrc = twopi;
+    f.fourpisrc = !twopi;
+    return f;
+}
+
+// A dataset read and checked as the screen reads it: the flags and
+// parameters, and the questions answered on the way. ValueError on a refusal.
+struct Checked {
+    GeometryFlags flags;
+    RunParameters prm;
+    std::vector<std::string> questions;
+};
+
+Checked check(const std::string& source, const std::string& detector, bool twopi,
+              const std::map<std::string, std::string>& texts) {
+    Checked c;
+    c.flags = kindflags(source, detector, twopi);
+    startdataset(c.flags, c.prm);
+    Collector prompter;
+    getscreeninput(TextFields(texts), prompter, c.flags, c.prm);
+    if (c.flags.dataerror) throw py::value_error(prompter.refusal.value_or("invalid dataset"));
+    // A count the run cannot reach is refused with the screen's words.
+    if (checkdataset(c.flags, c.prm) != DatasetProblem::none)
+        throw py::value_error("Invalid value for number of emissions");
+    c.questions = prompter.questions;
+    return c;
+}
+
+// One generator stream: a seed and how many outputs have been drawn from it.
+struct Stream {
+    Stream(std::uint32_t s, std::uint64_t position) : seed(s), drawn(position) {
+        if (s == 0 || s == 4294967295u)
+            throw py::value_error("seed must be a whole number from 1 to 4294967294");
+        state = mtcreate(s);
+        if (position > 0) mtjump(*state, position);
+    }
+    std::uint32_t seed;
+    std::uint64_t drawn;
+    std::unique_ptr<MTRandomState> state;
+};
+
+using Clock = std::chrono::steady_clock;
+
+// The loop's host: progress to a Python callable and the poll for signals,
+// each at most every few hundredths of a second, with the GIL taken only then.
+class Host : public LoopHost {
+public:
+    explicit Host(py::object progress) : progress_(std::move(progress)) {}
+
+    void progressstep(const RunTallies& sofar) override {
+        if (progress_.is_none() || pending_ || Clock::now() < nextprogress_) return;
+        nextprogress_ = Clock::now() + std::chrono::milliseconds(100);
+        py::gil_scoped_acquire gil;
+        try {
+            progress_(sofar.emitted, sofar.hits);
+        } catch (py::error_already_set& e) {
+            pending_ = e.value();
+        }
+    }
+
+    bool pollabort() override {
+        if (pending_) return true;
+        if (Clock::now() < nextpoll_) return false;
+        nextpoll_ = Clock::now() + std::chrono::milliseconds(20);
+        py::gil_scoped_acquire gil;
+        if (PyErr_CheckSignals() != 0) {
+            py::error_already_set e;
+            pending_ = e.value();
+        }
+        return static_cast<bool>(pending_);
+    }
+
+    // The exception that stopped the loop (KeyboardInterrupt, or one raised
+    // by the progress callable), or None.
+    py::object pending() const { return pending_ ? pending_ : py::none(); }
+
+private:
+    py::object progress_;
+    py::object pending_;
+    Clock::time_point nextprogress_{};
+    Clock::time_point nextpoll_{};
+};
+
+// The report's statistics from the tallies. makereport computes the same
+// quantities but only while formatting them, so they are formed here with its
+// formulas, in the same precision and order.
+py::dict statistics(const GeometryFlags& flags, const RunTallies& t) {
+    const long double confidence = 3.29L;
+    const long double full = fullangle(flags);
+    const long double emitted = t.emitted;
+    const long double hits = t.hits;
+    double hitsigma = 0, solidangle = 0;
+    long double stderror = 0, hitshare = 0, relative = 0, patherror = 0;
+    if (emitted > 0) {
+        hitsigma = static_cast<double>(std::sqrt((emitted - hits) * hits / emitted));
+        solidangle = static_cast<double>(full * hits / emitted);
+        stderror = full * hitsigma / emitted;
+        hitshare = hits / emitted;
+    }
+    if (hits != 0) relative = 329.0L * hitsigma / hits;
+    if (hits > 0) patherror = confidence * hitsigma * t.meanpath / hits;
+    py::dict s;
+    s["solid_angle"] = solidangle;
+    s["solid_angle_stderr"] = static_cast<double>(stderror);
+    s["solid_angle_error"] = static_cast<double>(confidence * stderror);
+    s["confidence_factor"] = static_cast<double>(confidence);
+    s["relative_error_percent"] = static_cast<double>(relative);
+    s["hit_share"] = static_cast<double>(hitshare);
+    s["mean_path"] = t.meanpath;
+    s["mean_path_error"] = static_cast<double>(patherror);
+    return s;
+}
+
+py::dict faces(const GeometryFlags& flags, const RunTallies& t) {
+    py::dict f;
+    const DetectorKind kind = detectorkind(flags);
+    if (kind == DetectorKind::cylinder) {
+        f["sidehits"] = t.sidehits;
+        f["tophits"] = t.tophits;
+        f["bottomhits"] = t.bottomhits;
+    }
+    if (kind == DetectorKind::cuboid) {
+        f["topfacehits"] = t.topfacehits;
+        f["bottomfacehits"] = t.bottomfacehits;
+        f["xplusfacehits"] = t.xplusfacehits;
+        f["xminusfacehits"] = t.xminusfacehits;
+        f["yplusfacehits"] = t.yplusfacehits;
+        f["yminusfacehits"] = t.yminusfacehits;
+    }
+    return f;
+}
+
+py::dict rundata(Stream& stream, const std::string& source, const std::string& detector, bool twopi,
+                 const std::map<std::string, std::string>& texts, int threads,
+                 py::object progress) {
+    Checked c = check(source, detector, twopi, texts);
+    if (threads < 1) threads = allcores();
+    Host host(std::move(progress));
+    const double asked = c.prm.emissions;
+    const std::uint64_t position = stream.drawn;
+    DatasetOutcome outcome;
+    {
+        py::gil_scoped_release nogil;
+        outcome = rundataset(c.prm, c.flags, *stream.state, host, threads);
+    }
+    const RunTallies& t = outcome.tallies;
+    const auto draws = static_cast<std::uint64_t>(drawsper(c.prm, c.flags));
+    stream.drawn += static_cast<std::uint64_t>(t.emitted) * draws;
+
+    Report report;
+    const ReportContext ctx{outcome.aborted, 0, timeformat(t.seconds)};
+    makereport(report, c.prm, c.flags, t, ctx);
+
+    py::dict r = statistics(c.flags, t);
+    r["emissions"] = asked;
+    r["emitted"] = t.emitted;
+    r["hits"] = t.hits;
+    r["faces"] = faces(c.flags, t);
+    r["sourceinside"] = t.sourceinside;
+    r["warnings"] = t.sourceinside ? std::vector<std::string>{sourcewarning(c.flags)}
+                                   : std::vector<std::string>{};
+    r["questions"] = c.questions;
+    r["aborted"] = outcome.aborted;
+    r["seconds"] = t.seconds;
+    r["seed"] = stream.seed;
+    r["position"] = position;
+    r["threads"] = threadsfor(emissioncount(asked), threads);
+    r["report"] = report.lastresults;
+    r["stopped_by"] = host.pending();
+    return r;
+}
+
+// The datasets of a data file as the batch run reads them: kind words and
+// values (angles in degrees, as the report echoes them). A dataset the batch
+// run would answer with a problem entry is a ValueError here.
+py::list readdatafile(const std::string& path) {
+    DataFile file;
+    if (!file.open(path)) throw py::value_error(file.error());
+    py::list out;
+    BatchState batch;
+    batch.moredata = true;
+    GeometryFlags flags;
+    while (batch.moredata) {
+        RunParameters prm;
+        startdataset(flags, prm);
+        batch.readerror.clear();
+        readdataset(file, prm, flags, batch);
+        if (file.failed()) throw py::value_error(file.error());
+        if (flags.dataerror) break;
+        ++batch.datasetnumber;
+        std::string reason;
+        if (!batch.readerror.empty()) {
+            reason = readerrorreason(batch.readerror);
+        } else if (const DatasetProblem p = checkdataset(flags, prm); p != DatasetProblem::none) {
+            reason = p == DatasetProblem::lengthoutofrange ? lengthmessage(checklengths(flags, prm))
+                                                           : problemreason(p);
+        }
+        if (!reason.empty())
+            throw py::value_error(path + ": Problem in dataset " +
+                                  std::to_string(batch.datasetnumber) + ": " + reason);
+        py::dict d;
+        d["source"] = flags.cubsrc ? "cuboid" : "cylinder";
+        d["detector"] = flags.cubdet ? "cuboid" : flags.sphdet ? "sphere" : "cylinder";
+        d["twopi"] = flags.twopisrc;
+        const std::pair<const char*, double> values[] = {
+            {"a1", prm.a1}, {"b1", prm.b1}, {"r1", prm.r1}, {"t1", prm.t1},
+            {"a2", prm.a2}, {"b2", prm.b2}, {"r2", prm.r2}, {"t2", prm.t2},
+            {"a3", prm.a3}, {"b3", prm.b3}, {"d", prm.d},   {"c", prm.c},
+        };
+        for (const auto& [name, value] : values) d[name] = value;
+        // The shortest degrees that convert back to the very same radians.
+        d["rotx"] = echoangle(prm.rotx);
+        d["roty"] = echoangle(prm.roty);
+        d["rotz"] = echoangle(prm.rotz);
+        d["emissions"] = prm.emissions;
+        out.append(d);
+    }
+    return out;
+}
+
+}  // namespace
+}  // namespace korvex
+
+PYBIND11_MODULE(_korvex, m) {
+    using namespace korvex;
+    m.doc() = "The engine and the readers of Korvex; use the korvex package instead.";
+    m.attr("version") = KORVEX_VERSION;
+    py::class_<Stream>(m, "Stream")
+        .def(py::init<std::uint32_t, std::uint64_t>(), py::arg("seed"), py::arg("position") = 0)
+        .def_readonly("seed", &Stream::seed)
+        .def_readonly("position", &Stream::drawn);
+    m.def(
+        "check",
+        [](const std::string& source, const std::string& detector, bool twopi,
+           const std::map<std::string, std::string>& texts) {
+            return check(source, detector, twopi, texts).questions;
+        },
+        "Checks a dataset as the screen does; ValueError names what is refused.");
+    m.def("run", &rundata, py::arg("stream"), py::arg("source"), py::arg("detector"),
+          py::arg("twopi"), py::arg("texts"), py::arg("threads"), py::arg("progress"));
+    m.def("read_datafile", &readdatafile, py::arg("path"));
+    m.def("allcores", &allcores);
+    m.def("runseed", [] { return runseed(); });
+}
