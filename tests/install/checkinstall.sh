@@ -5,11 +5,12 @@
 # cleanly and name every option of --help, working programs.
 # Exits 77 (skipped) when a checking tool is missing and nothing else failed.
 #
-# usage: checkinstall.sh BUILDDIR APPID VERSION "PROGRAM..." "PAGE..."
+# usage: checkinstall.sh BUILDDIR APPID VERSION "PROGRAM..." "PAGE..." ["PYTHONFILE..."]
 set -u
 build=$1 id=$2 version=$3
 read -r -a programs <<<"$4"
 read -r -a pages <<<"$5"
+read -r -a pythonfiles <<<"${6:-}"
 
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
@@ -48,6 +49,7 @@ done
 for page in "${pages[@]}"; do
     expected+=("share/man/man1/$page.gz")
 done
+expected+=("${pythonfiles[@]}")
 if [ $window = yes ]; then
     expected+=("share/applications/$id.desktop" "share/icons/hicolor/scalable/apps/$id.svg"
                "share/metainfo/$id.metainfo.xml")
@@ -70,13 +72,34 @@ if [[ " ${programs[*]} " == *" korvex-batch-mpi "* ]]; then
             fail "cmake --install --component $component"
         got=$(cd "$part" && find . -type f -o -type l | sed 's|^\./||' | sort)
         rm -rf "$part"
-        if [ $component = mpi ]; then want=$mpi; else want=$(grep -vxF "$mpi" <<<"$wanted"); fi
+        if [ $component = mpi ]; then
+            want=$mpi
+        else
+            want=$(grep -vxF "$mpi" <<<"$wanted" | grep -vxF -f <(printf '%s\n' "${pythonfiles[@]}"))
+        fi
         if [ "$got" != "$want" ]; then
             fail "component $component differs from the expected list (< installed, > expected):"
             diff <(echo "$got") <(echo "$want") | grep '^[<>]'
         fi
     done
 fi
+# The Python module is a package of its own, python3-korvex, and imports
+# from where it was installed.
+if [ ${#pythonfiles[@]} -gt 0 ]; then
+    part=$(mktemp -d)
+    cmake --install "$build" --prefix "$part" --component python >/dev/null 2>&1 ||
+        fail "cmake --install --component python"
+    got=$(cd "$part" && find . -type f -o -type l | sed 's|^\./||' | sort)
+    rm -rf "$part"
+    want=$(printf '%s\n' "${pythonfiles[@]}" share/doc/python3-korvex/copyright \
+           share/doc/python3-korvex/changelog.gz | sort)
+    [ "$got" = "$want" ] || fail "component python differs: $(diff <(echo "$got") <(echo "$want") | grep '^[<>]')"
+    site=$prefix/$(dirname "$(dirname "${pythonfiles[0]}")")
+    (cd "$prefix" && PYTHONPATH=$site /usr/bin/python3 -c 'import korvex
+assert korvex.run(korvex.Geometry(r2=1, c=2), emissions=1000, seed=1, progress=False).emitted == 1000') ||
+        fail "the installed module korvex does not import and run"
+fi
+
 for program in "${programs[@]}"; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
     [ "$program" = korvex ] && continue
