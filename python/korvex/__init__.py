@@ -39,7 +39,8 @@ def run(geometry, emissions=1e7, seed=None, threads=None, position=0, progress=N
     that run(r.geometry, r.emissions, r.seed, position=r.position) repeats a
     point of a sweep alone. threads: default all cores; the counts are the
     same for any number. progress: a callable (done, total) in emissions,
-    False for none; by default a tqdm bar when tqdm is installed.
+    False for none; by default a tqdm bar on a terminal or in a notebook
+    when tqdm is installed.
     """
     return sweep([geometry], emissions=emissions, seed=seed, threads=threads,
                  position=position, progress=progress)[0]
@@ -159,13 +160,14 @@ def _progress(progress, total):
         return lambda done: None if done is None else progress(done, total)
     if progress is not None:
         raise ValueError("progress must be a callable, False or None")
+    # A bar on a terminal, or in a notebook (tqdm.auto picks the widget).
+    if not (sys.stderr.isatty() or "ipykernel" in sys.modules):
+        return None
     try:
-        import tqdm
+        from tqdm.auto import tqdm
     except ImportError:
         return None
-    if not sys.stderr.isatty():
-        return None
-    bar = tqdm.tqdm(total=total, unit="emissions", unit_scale=True, leave=False)
+    bar = tqdm(total=total, unit="emissions", unit_scale=True, leave=False)
 
     def show(done):
         if done is None:

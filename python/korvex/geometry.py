@@ -110,7 +110,8 @@ def read_datafile(path):
 
 def datafile_text(geometries, emissions):
     """The data file korvex-batch reads for these geometries, emissions being
-    one count for all or one per geometry."""
+    one count for all or one per geometry. Each dataset is checked first, as
+    a run would check it."""
     if isinstance(emissions, (numbers.Real, str)):
         emissions = [emissions] * len(geometries)
     lines = []
@@ -118,6 +119,7 @@ def datafile_text(geometries, emissions):
         if g.source == "point":
             raise ValueError("a data file has no point source: use source='cylinder' "
                              "with r1 = t1 = 0")
+        g.check(count)
         flags = (g.source == "cylinder", g.source == "cuboid", g.detector == "cylinder",
                  g.detector == "cuboid", g.detector == "sphere")
         lines.append(f"/ dataset {n}")
