@@ -27,11 +27,11 @@ by_distance = korvex.sweep(detector, c=distances, emissions=1e6, seed=20240601)
 by_tilt = korvex.sweep(detector.replace(c=5, d=2), rotx=tilts, emissions=1e6, seed=20240601)
 
 figure, (left, right) = plt.subplots(1, 2, figsize=(10, 4), constrained_layout=True)
-left.errorbar(by_distance.c, by_distance.solid_angle, yerr=by_distance.solid_angle_error,
+left.errorbar(by_distance.c, by_distance.solidangle, yerr=by_distance.solidangleerror,
               fmt="o-", capsize=3)
 left.set(xscale="log", yscale="log", xlabel="height c of the source above the detector (cm)",
          ylabel="average solid angle (sr)", title="Distance")
-right.errorbar(by_tilt.rotx, by_tilt.solid_angle, yerr=by_tilt.solid_angle_error, fmt="o-",
+right.errorbar(by_tilt.rotx, by_tilt.solidangle, yerr=by_tilt.solidangleerror, fmt="o-",
                capsize=3)
 right.set(xlabel="rotation about the source's X axis (degrees)",
           ylabel="average solid angle (sr)", title="Tilt, c = 5 cm, d = 2 cm")
@@ -44,5 +44,5 @@ picture = sys.argv[1] if len(sys.argv) > 1 else "sweep.png"
 figure.savefig(picture, dpi=100)
 with open(picture.rsplit(".", 1)[0] + ".jsonl", "w", encoding="utf-8") as f:
     f.write(by_distance.to_jsonl() + by_tilt.to_jsonl())
-print(by_distance.to_dataframe()[["c", "hits", "solid_angle", "solid_angle_error"]])
+print(by_distance.to_dataframe()[["c", "hits", "solidangle", "solidangleerror"]])
 print("wrote", picture)

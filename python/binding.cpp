@@ -59,9 +59,13 @@ const std::map<std::string, Field> fieldnames = {
 class TextFields : public FieldSource {
 public:
     explicit TextFields(std::map<std::string, std::string> texts) : texts_(std::move(texts)) {}
+    // The names of the fields read, in the reader's order: the values the
+    // dataset's shapes use.
+    mutable std::vector<std::string> asked;
     std::string text(Field f) const override {
         for (const auto& [name, field] : fieldnames) {
             if (field != f) continue;
+            asked.push_back(name);
             const auto it = texts_.find(name);
             return it == texts_.end() ? std::string() : it->second;
         }
@@ -113,6 +117,7 @@ struct Checked {
     GeometryFlags flags;
     RunParameters prm;
     std::vector<std::string> questions;
+    std::vector<std::string> used;  // the fields the reader read
 };
 
 Checked check(const std::string& source, const std::string& detector, bool twopi,
@@ -121,7 +126,9 @@ Checked check(const std::string& source, const std::string& detector, bool twopi
     c.flags = kindflags(source, detector, twopi);
     startdataset(c.flags, c.prm);
     Collector prompter;
-    getscreeninput(TextFields(texts), prompter, c.flags, c.prm);
+    const TextFields fields(texts);
+    getscreeninput(fields, prompter, c.flags, c.prm);
+    c.used = fields.asked;
     if (c.flags.dataerror) throw py::value_error(prompter.refusal.value_or("invalid dataset"));
     // A count the run cannot reach is refused with the screen's words.
     if (checkdataset(c.flags, c.prm) != DatasetProblem::none)
@@ -185,53 +192,56 @@ private:
     Clock::time_point nextpoll_{};
 };
 
-// The report's statistics from the tallies. makereport computes the same
-// quantities but only while formatting them, so they are formed here with its
-// formulas, in the same precision and order.
-py::dict statistics(const GeometryFlags& flags, const RunTallies& t) {
+// The record's results from the tallies, by the record's names; a field
+// that does not apply is left out. makereport computes the same quantities
+// but only while formatting them, so they are formed here with its formulas,
+// in the same precision and order.
+py::dict results(const GeometryFlags& flags, const RunTallies& t) {
     const long double confidence = 3.29L;
     const long double full = fullangle(flags);
     const long double emitted = t.emitted;
     const long double hits = t.hits;
     double hitsigma = 0, solidangle = 0;
-    long double stderror = 0, hitshare = 0, relative = 0, patherror = 0;
+    long double sigma = 0, hitpercent = 0;
     if (emitted > 0) {
         hitsigma = static_cast<double>(std::sqrt((emitted - hits) * hits / emitted));
         solidangle = static_cast<double>(full * hits / emitted);
-        stderror = full * hitsigma / emitted;
-        hitshare = hits / emitted;
+        sigma = full * hitsigma / emitted;
+        hitpercent = 100 * hits / emitted;
     }
-    if (hits != 0) relative = 329.0L * hitsigma / hits;
-    if (hits > 0) patherror = confidence * hitsigma * t.meanpath / hits;
-    py::dict s;
-    s["solid_angle"] = solidangle;
-    s["solid_angle_stderr"] = static_cast<double>(stderror);
-    s["solid_angle_error"] = static_cast<double>(confidence * stderror);
-    s["confidence_factor"] = static_cast<double>(confidence);
-    s["relative_error_percent"] = static_cast<double>(relative);
-    s["hit_share"] = static_cast<double>(hitshare);
-    s["mean_path"] = t.meanpath;
-    s["mean_path_error"] = static_cast<double>(patherror);
-    return s;
-}
-
-py::dict faces(const GeometryFlags& flags, const RunTallies& t) {
-    py::dict f;
+    py::dict r;
+    r["emitted"] = t.emitted;
+    r["hits"] = t.hits;
+    r["solidangle"] = solidangle;
+    r["solidanglesigma"] = static_cast<double>(sigma);
+    r["solidangleerror"] = static_cast<double>(confidence * sigma);
+    r["confidencefactor"] = static_cast<double>(confidence);
+    if (hits != 0) r["relativeerror"] = static_cast<double>(329.0L * hitsigma / hits);
+    r["hitpercent"] = static_cast<double>(hitpercent);
     const DetectorKind kind = detectorkind(flags);
     if (kind == DetectorKind::cylinder) {
-        f["sidehits"] = t.sidehits;
-        f["tophits"] = t.tophits;
-        f["bottomhits"] = t.bottomhits;
+        r["sidehits"] = t.sidehits;
+        r["tophits"] = t.tophits;
+        r["bottomhits"] = t.bottomhits;
     }
     if (kind == DetectorKind::cuboid) {
-        f["topfacehits"] = t.topfacehits;
-        f["bottomfacehits"] = t.bottomfacehits;
-        f["xplusfacehits"] = t.xplusfacehits;
-        f["xminusfacehits"] = t.xminusfacehits;
-        f["yplusfacehits"] = t.yplusfacehits;
-        f["yminusfacehits"] = t.yminusfacehits;
+        r["topfacehits"] = t.topfacehits;
+        r["bottomfacehits"] = t.bottomfacehits;
+        r["xplusfacehits"] = t.xplusfacehits;
+        r["xminusfacehits"] = t.xminusfacehits;
+        r["yplusfacehits"] = t.yplusfacehits;
+        r["yminusfacehits"] = t.yminusfacehits;
     }
-    return f;
+    if (kind != DetectorKind::discwindow && kind != DetectorKind::rectwindow) {
+        r["meanpath"] = t.meanpath;
+        if (hits > 0)
+            r["meanpatherror"] = static_cast<double>(confidence * hitsigma * t.meanpath / hits);
+    }
+    r["sourceinside"] = t.sourceinside;
+    r["warnings"] = t.sourceinside ? std::vector<std::string>{sourcewarning(flags)}
+                                   : std::vector<std::string>{};
+    r["seconds"] = t.seconds;
+    return r;
 }
 
 py::dict rundata(Stream& stream, const std::string& source, const std::string& detector, bool twopi,
@@ -255,17 +265,12 @@ py::dict rundata(Stream& stream, const std::string& source, const std::string& d
     const ReportContext ctx{outcome.aborted, 0, timeformat(t.seconds)};
     makereport(report, c.prm, c.flags, t, ctx);
 
-    py::dict r = statistics(c.flags, t);
+    py::dict r;
+    r["results"] = results(c.flags, t);
+    r["used"] = c.used;
+    r["window"] = c.flags.discwindow || c.flags.rectwindow;
     r["emissions"] = asked;
-    r["emitted"] = t.emitted;
-    r["hits"] = t.hits;
-    r["faces"] = faces(c.flags, t);
-    r["sourceinside"] = t.sourceinside;
-    r["warnings"] = t.sourceinside ? std::vector<std::string>{sourcewarning(c.flags)}
-                                   : std::vector<std::string>{};
-    r["questions"] = c.questions;
     r["aborted"] = outcome.aborted;
-    r["seconds"] = t.seconds;
     r["seed"] = stream.seed;
     r["position"] = position;
     r["threads"] = threadsfor(emissioncount(asked), threads);
@@ -337,7 +342,8 @@ PYBIND11_MODULE(_korvex, m) {
         "check",
         [](const std::string& source, const std::string& detector, bool twopi,
            const std::map<std::string, std::string>& texts) {
-            return check(source, detector, twopi, texts).questions;
+            const Checked c = check(source, detector, twopi, texts);
+            return std::make_pair(c.questions, c.used);
         },
         "Checks a dataset as the screen does; ValueError names what is refused.");
     m.def("run", &rundata, py::arg("stream"), py::arg("source"), py::arg("detector"),

@@ -5,7 +5,7 @@
                         t2=7.62, c=5)
     r = korvex.run(g, emissions=1e7, seed=42)
     s = korvex.sweep(g, c=[1, 2, 5, 10], emissions=1e6, seed=42)
-    s.solid_angle, s.solid_angle_error, s.to_dataframe(), s.to_jsonl()
+    s.solidangle, s.solidangleerror, s.to_dataframe(), s.to_jsonl()
 
 The same engine and the same checks as the programs: for a seed, a sweep
 draws one random stream through its points in order, exactly as korvex-batch
@@ -93,8 +93,8 @@ def sweep(geometry, emissions=None, seed=None, threads=None, position=0, progres
                 def step(emitted, hits, before=done):
                     bar(before + emitted)
             raw = _korvex.run(stream, g.source, g.detector, g.twopi, g.texts(n), threads, step)
-            results.append(_result(g, raw))
-            done += raw["emitted"]
+            results.append(_result(g, raw, dataset=1 if seeds else k + 1))
+            done += raw["results"]["emitted"]
             if bar:
                 bar(done)
             if raw["stopped_by"] is not None:
@@ -136,20 +136,15 @@ def _seed(seed):
     return int(seed)
 
 
-def _result(geometry, raw):
+def _result(geometry, raw, dataset):
+    results = dict(raw["results"])
+    results["warnings"] = tuple(results["warnings"])
     return Result(
-        geometry=geometry, emissions=raw["emissions"], seed=raw["seed"],
-        position=raw["position"], threads=raw["threads"], emitted=raw["emitted"],
-        hits=raw["hits"], solid_angle=raw["solid_angle"],
-        solid_angle_stderr=raw["solid_angle_stderr"],
-        solid_angle_error=raw["solid_angle_error"],
-        confidence_factor=raw["confidence_factor"],
-        relative_error_percent=raw["relative_error_percent"], hit_share=raw["hit_share"],
-        faces=raw["faces"], mean_path=raw["mean_path"], mean_path_error=raw["mean_path_error"],
-        warnings=tuple(raw["warnings"]), status="aborted" if raw["aborted"] else "done",
-        seconds=raw["seconds"], date=datetime.datetime.now().astimezone().isoformat(
-            timespec="milliseconds"),
-        version=_korvex.version, report=raw["report"])
+        geometry=geometry, emissions=raw["emissions"], used=tuple(raw["used"]),
+        window=raw["window"], seed=raw["seed"], dataset=dataset, position=raw["position"],
+        threads=raw["threads"], status="aborted" if raw["aborted"] else "done",
+        date=datetime.datetime.now().astimezone().isoformat(timespec="milliseconds"),
+        version=_korvex.version, report=raw["report"], **results)
 
 
 def _progress(progress, total):

@@ -60,22 +60,13 @@ class Geometry:
         have asked (answered Yes)."""
         if not isinstance(self.twopi, bool):
             raise ValueError("twopi must be True or False")
-        return _korvex.check(self.source, self.detector, self.twopi, self.texts(emissions))
+        questions, _ = _korvex.check(self.source, self.detector, self.twopi,
+                                     self.texts(emissions))
+        return questions
 
     def inputs(self):
-        """The inputs by their data-file names, as numbers."""
-        out = {"source": self.source, "detector": self.detector,
-               "emission": "2 pi" if self.twopi else "4 pi"}
-        for name in VALUES:
-            value = getattr(self, name)
-            out[name] = float(value) if not isinstance(value, str) else float(value.strip())
-        return out
-
-    @classmethod
-    def from_inputs(cls, inputs):
-        values = {name: inputs[name] for name in VALUES if name in inputs}
-        return cls(source=inputs["source"], detector=inputs["detector"],
-                   twopi=inputs["emission"] == "2 pi", **values)
+        """The values by their data-file names, as numbers."""
+        return {name: float(getattr(self, name)) for name in VALUES}
 
 
 def _text(value):

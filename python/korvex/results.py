@@ -2,59 +2,91 @@
 
 import dataclasses
 import json
+from typing import Optional
 
-from .geometry import Geometry
+from .geometry import VALUES, Geometry
 
 SCHEMA = "korvex-result/1"
+PROGRAM = "korvex-python"
+
+FACES = ("sidehits", "tophits", "bottomhits", "topfacehits", "bottomfacehits",
+         "xplusfacehits", "xminusfacehits", "yplusfacehits", "yminusfacehits")
+# The record's results, in its order; a field that does not apply is None
+# here and left out of the record.
+RESULTS = ("emitted", "hits", "solidangle", "solidanglesigma", "solidangleerror",
+           "confidencefactor", "relativeerror", "hitpercent") + FACES + (
+           "meanpath", "meanpatherror", "meanpathsigma", "sourceinside", "warnings", "seconds")
 
 
 @dataclasses.dataclass(frozen=True)
 class Result:
-    """One dataset's run: what was asked, where its random numbers came from,
-    and the report's quantities. solid_angle_error is the report's 99.9%
-    error, confidence_factor (3.29) times solid_angle_stderr; mean_path_error
-    is the report's +/- of the mean path. faces holds the crossings of each
-    wall or face of a cylinder or cuboid detector. status is "done" or
-    "aborted"; report is the text report a screen run shows."""
+    """One dataset's run, with the fields of a korvex-result/1 record.
+
+    seed and dataset (its number in the seed's stream, from 1) say where its
+    random numbers came from, position how many generator outputs the
+    stream had given before it. solidangleerror is the report's 99.9% error,
+    confidencefactor (3.29) times solidanglesigma; meanpatherror is the
+    report's error of the mean path. status is "done" or "aborted"; report
+    is the text report a screen run shows.
+    """
 
     geometry: Geometry
     emissions: float
+    used: tuple  # the values the shapes use, by data-file name
+    window: bool
     seed: int
-    position: int  # generator outputs drawn from the seed before this dataset
+    dataset: int
+    position: int
     threads: int
+    status: str
     emitted: float
     hits: float
-    solid_angle: float
-    solid_angle_stderr: float
-    solid_angle_error: float
-    confidence_factor: float
-    relative_error_percent: float
-    hit_share: float
-    faces: dict
-    mean_path: float
-    mean_path_error: float
-    warnings: tuple
-    status: str
+    solidangle: float
+    solidanglesigma: float
+    solidangleerror: float
+    confidencefactor: float
+    hitpercent: float
     seconds: float
     date: str
     version: str
-    method: str = "emission"
+    relativeerror: Optional[float] = None
+    sidehits: Optional[float] = None
+    tophits: Optional[float] = None
+    bottomhits: Optional[float] = None
+    topfacehits: Optional[float] = None
+    bottomfacehits: Optional[float] = None
+    xplusfacehits: Optional[float] = None
+    xminusfacehits: Optional[float] = None
+    yplusfacehits: Optional[float] = None
+    yminusfacehits: Optional[float] = None
+    meanpath: Optional[float] = None
+    meanpatherror: Optional[float] = None
+    meanpathsigma: Optional[float] = None  # needs the squared path tally: not yet given
+    sourceinside: bool = False
+    warnings: tuple = ()
+    program: str = PROGRAM
+    processes: int = 1
+    method: str = "emissions"
     report: str = dataclasses.field(default="", compare=False, repr=False)
 
-    RESULTS = ("emitted", "hits", "solid_angle", "solid_angle_stderr", "solid_angle_error",
-               "confidence_factor", "relative_error_percent", "hit_share", "faces",
-               "mean_path", "mean_path_error", "warnings", "status", "seconds")
-
     def to_dict(self):
-        """The record korvex writes as one JSON line."""
-        results = {name: getattr(self, name) for name in self.RESULTS}
-        results["faces"] = dict(self.faces)
-        results["warnings"] = list(self.warnings)
-        return {"schema": SCHEMA, "version": self.version, "date": self.date,
-                "seed": self.seed, "position": self.position, "threads": self.threads,
-                "method": self.method,
-                "inputs": dict(self.geometry.inputs(), emissions=self.emissions),
-                "results": results}
+        """The record, in the order of korvex-batch --jsonl's records (and
+        position after dataset)."""
+        g = self.geometry
+        d = {"schema": SCHEMA, "program": self.program, "version": self.version,
+             "date": self.date, "method": self.method, "seed": self.seed,
+             "dataset": self.dataset, "position": self.position, "threads": self.threads,
+             "processes": self.processes, "source": g.source, "detector": g.detector,
+             "emission": "2 pi" if g.twopi else "4 pi", "window": self.window}
+        inputs = g.inputs()
+        d.update((name, inputs[name]) for name in VALUES if name in self.used)
+        d["emissions"] = self.emissions
+        d["status"] = self.status
+        for name in RESULTS:
+            value = getattr(self, name)
+            if value is not None:
+                d[name] = list(value) if name == "warnings" else value
+        return d
 
     def to_json(self):
         return json.dumps(self.to_dict())
@@ -63,13 +95,14 @@ class Result:
     def from_dict(cls, record):
         if record.get("schema") != SCHEMA:
             raise ValueError(f"not a {SCHEMA} record: {record.get('schema')!r}")
-        results = dict(record["results"])
-        results["warnings"] = tuple(results["warnings"])
-        return cls(geometry=Geometry.from_inputs(record["inputs"]),
-                   emissions=record["inputs"]["emissions"], seed=record["seed"],
-                   position=record["position"], threads=record["threads"],
-                   date=record["date"], version=record["version"], method=record["method"],
-                   **results)
+        used = tuple(name for name in VALUES if name in record)
+        geometry = Geometry(source=record["source"], detector=record["detector"],
+                            twopi=record["emission"] == "2 pi",
+                            **{name: record[name] for name in used})
+        fields = {f.name for f in dataclasses.fields(cls)}
+        values = {k: v for k, v in record.items() if k in fields}
+        values["warnings"] = tuple(values.get("warnings", ()))
+        return cls(geometry=geometry, used=used, **values)
 
     @classmethod
     def from_json(cls, line):
@@ -77,9 +110,9 @@ class Result:
 
 
 class Sweep:
-    """The results of a sweep in order. Every numeric result and every input
-    is an array over the points (sweep.solid_angle, sweep.c); sweep.results
-    holds the Result of each point."""
+    """The results of a sweep in order. Every result and every input is an
+    array over the points (sweep.solidangle, sweep.c); sweep.results holds
+    the Result of each point."""
 
     def __init__(self, results, parameters=()):
         self.results = list(results)
@@ -95,27 +128,26 @@ class Sweep:
         return iter(self.results)
 
     def __getattr__(self, name):
-        import numpy
         if name.startswith("_") or name == "results":
             raise AttributeError(name)
-        if name in Result.RESULTS or name in ("emissions", "seed", "position", "threads"):
-            return numpy.array([getattr(r, name) for r in self.results])
-        if name in Geometry.__dataclass_fields__:
-            return numpy.array([getattr(r.geometry, name) for r in self.results])
-        raise AttributeError(name)
+        import numpy
+        if name in Result.__dataclass_fields__:
+            values = [getattr(r, name) for r in self.results]
+        elif name in Geometry.__dataclass_fields__:
+            values = [getattr(r.geometry, name) for r in self.results]
+        else:
+            raise AttributeError(name)
+        if any(v is None for v in values):
+            return numpy.array([numpy.nan if v is None else v for v in values], dtype=float)
+        return numpy.array(values)
 
     def records(self):
-        """One flat dict per point: the inputs, then the results (faces by
-        their tally names)."""
+        """The records of the points, as dicts (lists of warnings joined by
+        "; ", as in korvex-batch's CSV)."""
         rows = []
         for r in self.results:
-            d = r.to_dict()
-            row = {"seed": d["seed"], "position": d["position"], "threads": d["threads"]}
-            row.update(d["inputs"])
-            results = d["results"]
-            row.update(results.pop("faces"))
-            results["warnings"] = "; ".join(results["warnings"])
-            row.update(results)
+            row = r.to_dict()
+            row["warnings"] = "; ".join(row["warnings"])
             rows.append(row)
         return rows
 
@@ -128,8 +160,8 @@ class Sweep:
         return pandas.DataFrame(self.records())
 
     def to_jsonl(self, path=None):
-        """One JSON record per line; written to path when given (appended),
-        else returned."""
+        """One JSON record per line; appended to path when given, else
+        returned."""
         text = "".join(r.to_json() + "\n" for r in self.results)
         if path is None:
             return text
