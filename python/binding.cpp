@@ -209,9 +209,11 @@ py::dict results(const GeometryFlags& flags, const RunTallies& t) {
         sigma = full * hitsigma / emitted;
         hitpercent = 100 * hits / emitted;
     }
+    // Counts are whole numbers, below 2^53.
+    auto whole = [](double count) { return static_cast<std::uint64_t>(count); };
     py::dict r;
-    r["emitted"] = t.emitted;
-    r["hits"] = t.hits;
+    r["emitted"] = whole(t.emitted);
+    r["hits"] = whole(t.hits);
     r["solidangle"] = solidangle;
     r["solidanglesigma"] = static_cast<double>(sigma);
     r["solidangleerror"] = static_cast<double>(confidence * sigma);
@@ -220,17 +222,17 @@ py::dict results(const GeometryFlags& flags, const RunTallies& t) {
     r["hitpercent"] = static_cast<double>(hitpercent);
     const DetectorKind kind = detectorkind(flags);
     if (kind == DetectorKind::cylinder) {
-        r["sidehits"] = t.sidehits;
-        r["tophits"] = t.tophits;
-        r["bottomhits"] = t.bottomhits;
+        r["sidehits"] = whole(t.sidehits);
+        r["tophits"] = whole(t.tophits);
+        r["bottomhits"] = whole(t.bottomhits);
     }
     if (kind == DetectorKind::cuboid) {
-        r["topfacehits"] = t.topfacehits;
-        r["bottomfacehits"] = t.bottomfacehits;
-        r["xplusfacehits"] = t.xplusfacehits;
-        r["xminusfacehits"] = t.xminusfacehits;
-        r["yplusfacehits"] = t.yplusfacehits;
-        r["yminusfacehits"] = t.yminusfacehits;
+        r["topfacehits"] = whole(t.topfacehits);
+        r["bottomfacehits"] = whole(t.bottomfacehits);
+        r["xplusfacehits"] = whole(t.xplusfacehits);
+        r["xminusfacehits"] = whole(t.xminusfacehits);
+        r["yplusfacehits"] = whole(t.yplusfacehits);
+        r["yminusfacehits"] = whole(t.yminusfacehits);
     }
     if (kind != DetectorKind::discwindow && kind != DetectorKind::rectwindow) {
         r["meanpath"] = t.meanpath;
