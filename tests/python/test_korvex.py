@@ -59,6 +59,9 @@ def test_reports_match_korvex_batch(datafile, tmp_path):
     assert len(entries) == len(s) > 0
     for entry, r in zip(entries, s):
         assert body(entry.split("\r\n", 1)[1]) == body(r.report.split("\r\n", 1)[1])
+        # The record's quantities are the report's.
+        assert f"= {r.solidangle:.7f} +/- {r.solidangleerror:.7f} steradians" in r.report
+        assert r.meanpatherror is None or f"= {r.meanpath:.7f} +/- {r.meanpatherror:.7f}" in r.report
 
 
 def test_thread_counts_give_identical_results():
