@@ -35,8 +35,7 @@ namespace py = pybind11;
 namespace korvex {
 namespace {
 
-// The field names of the Python side (the data file's names) and the
-// reader's fields, in the reader's enumeration order.
+// The reader's fields by the Python side's names (the data file's names).
 const std::map<std::string, Field> fieldnames = {
     {"r1", Field::r1},
     {"a1", Field::a1},

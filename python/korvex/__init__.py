@@ -71,10 +71,12 @@ def sweep(geometry, emissions=None, seed=None, threads=None, position=0, progres
     counts = _perpoint("emissions", emissions, len(points))
     seeds = None
     if seed is not None and not isinstance(seed, numbers.Integral):
-        seeds = _perpoint("seed", seed, len(points))
+        seeds = [_seed(s) for s in _perpoint("seed", seed, len(points))]
     for g, n in zip(points, counts):
         for question in g.check(n):
             warnings.warn(question.replace("\r", " "), stacklevel=2)
+    if isinstance(position, bool) or not isinstance(position, numbers.Integral) or position < 0:
+        raise ValueError("position must be a whole number of at least 0")
     if threads is None:
         threads = _korvex.allcores()
     elif not isinstance(threads, numbers.Integral) or threads < 1:
@@ -87,7 +89,7 @@ def sweep(geometry, emissions=None, seed=None, threads=None, position=0, progres
     try:
         for k, (g, n) in enumerate(zip(points, counts)):
             if seeds:
-                stream = _korvex.Stream(_seed(seeds[k]), position)
+                stream = _korvex.Stream(seeds[k], position)
             step = None
             if bar:
                 def step(emitted, hits, before=done):
