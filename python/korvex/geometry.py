@@ -64,10 +64,6 @@ class Geometry:
                                      self.texts(emissions))
         return questions
 
-    def inputs(self):
-        """The values by their data-file names, as numbers."""
-        return {name: float(getattr(self, name)) for name in VALUES}
-
 
 def _text(value):
     """A value as the program reads it: texts as given, numbers in the

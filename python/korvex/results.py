@@ -78,8 +78,8 @@ class Result:
              "dataset": self.dataset, "position": self.position, "threads": self.threads,
              "processes": self.processes, "source": g.source, "detector": g.detector,
              "emission": "2 pi" if g.twopi else "4 pi", "window": self.window}
-        inputs = g.inputs()
-        d.update((name, inputs[name]) for name in VALUES if name in self.used)
+        # Only the values the shapes use: any other may hold any text.
+        d.update((name, float(getattr(g, name))) for name in VALUES if name in self.used)
         d["emissions"] = self.emissions
         d["status"] = self.status
         for name in RESULTS:
