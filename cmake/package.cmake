@@ -10,6 +10,8 @@
 #                                  Slurm script, made only where MPI is found.
 #                                  It alone pulls in Open MPI and its network
 #                                  libraries.
+#   python3-korvex_VERSION_ARCH.deb  the Python module korvex, made only
+#                                  where pybind11 is found.
 set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VENDOR "The Korvex developers")
 set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
@@ -25,6 +27,9 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL cli korvex)
 if(TARGET korvex-batch-mpi)
   list(APPEND CPACK_COMPONENTS_ALL mpi)
+endif()
+if(TARGET _korvex)
+  list(APPEND CPACK_COMPONENTS_ALL python)
 endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -72,5 +77,17 @@ ${korvex_about}
 The package holds korvex-batch-mpi, the command-line program korvex-batch
 spread over the processes of an MPI job (Open MPI), on one machine or on
 several machines of a cluster.")
+
+# The extension is built for one version of the interpreter.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-korvex)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+  "python3 (>= ${KORVEX_PYTHON_VERSION}), python3 (<< ${KORVEX_PYTHON_NEXT}), python3-numpy")
+set(CPACK_DEBIAN_PYTHON_DESCRIPTION "Monte Carlo average solid angle of a detector, from Python
+${korvex_about}
+
+The package holds the Python 3 module korvex: geometries as dataclasses,
+runs and sweeps over any of their values returning arrays, pandas tables and
+JSON Lines, on the same engine and with the same checks as korvex-batch.")
 
 include(CPack)

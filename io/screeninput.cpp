@@ -18,6 +18,28 @@ double checkvalue(const std::string& text, const std::string& caption, bool nega
     return *value;
 }
 
+std::string fieldcaption(Field f) {
+    switch (f) {
+        case Field::r1: return "source radius, r1";
+        case Field::a1: return "source length, a1";
+        case Field::b1: return "source length, b1";
+        case Field::t1: return "source thickness, t1";
+        case Field::r2: return "detector radius, r2";
+        case Field::a2: return "detector length a2";
+        case Field::b2: return "detector length b2";
+        case Field::t2: return "detector thickness, t2";
+        case Field::d: return "displacement, d";
+        case Field::a3: return "displacement, a3";
+        case Field::b3: return "displacement, b3";
+        case Field::c: return "displacement, c";
+        case Field::emissions: return "number of emissions";
+        case Field::rotz: return "Rotation ccw about Z'' ";
+        case Field::roty: return "Rotation ccw about Y' ";
+        case Field::rotx: return "Rotation ccw about X";
+    }
+    return {};
+}
+
 std::string lengthmessage(const LengthCheck& check) {
     return std::string("Length out of range: ") + check.name + " = " + echoformat(check.value) +
            "; a length must be 0 or of size " + generalformat(shortestlength, 1, 0) + " to " +

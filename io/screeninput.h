@@ -15,6 +15,10 @@ namespace korvex {
 // "number of emissions", info(v).caption).
 using Field = Value;
 
+// The caption each field has in the window, which the messages quote (the
+// emission count has no label: its caption is the fixed text).
+std::string fieldcaption(Field f);
+
 class FieldSource {
 public:
     virtual ~FieldSource() = default;

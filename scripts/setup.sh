@@ -1,6 +1,6 @@
 # Installs what the build needs on a fresh Debian 12 machine. Sourced by
 # scripts/run and scripts/test; installs only what is missing.
-korvex_packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev xvfb xauth poppler-utils clang-format python3-mpmath python3-matplotlib desktop-file-utils appstream man-db dpkg-dev file lintian libntl-dev libgf2x-dev libgmp-dev nlohmann-json3-dev libopenmpi-dev openmpi-bin clang libclang-rt-14-dev"
+korvex_packages="cmake ninja-build g++ libgtest-dev libbenchmark-dev qt6-base-dev qt6-svg-dev xvfb xauth poppler-utils clang-format python3-mpmath python3-matplotlib desktop-file-utils appstream man-db dpkg-dev file lintian libntl-dev libgf2x-dev libgmp-dev nlohmann-json3-dev libopenmpi-dev openmpi-bin clang libclang-rt-14-dev pybind11-dev python3-dev python3-pytest python3-numpy python3-pandas python3-tqdm"
 
 korvex_missing() {
     local missing=""

@@ -5,11 +5,12 @@
 # cleanly and name every option of --help, working programs.
 # Exits 77 (skipped) when a checking tool is missing and nothing else failed.
 #
-# usage: checkinstall.sh BUILDDIR APPID VERSION "PROGRAM..." "PAGE..."
+# usage: checkinstall.sh BUILDDIR APPID VERSION "PROGRAM..." "PAGE..." ["PYTHONFILE..."]
 set -u
 build=$1 id=$2 version=$3
 read -r -a programs <<<"$4"
 read -r -a pages <<<"$5"
+read -r -a pythonfiles <<<"${6:-}"
 
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
@@ -49,6 +50,7 @@ done
 for page in "${pages[@]}"; do
     expected+=("share/man/man1/$page.gz")
 done
+expected+=("${pythonfiles[@]}")
 if [ $window = yes ]; then
     expected+=("share/applications/$id.desktop" "share/icons/hicolor/scalable/apps/$id.svg"
                "share/metainfo/$id.metainfo.xml")
@@ -84,7 +86,8 @@ if [[ " ${programs[*]} " == *" korvex-batch "* ]]; then
         case $component in
         cli) want=$cli ;;
         mpi) want=$mpi ;;
-        *) want=$(grep -vxF -e "$cli" -e "$mpi" <<<"$wanted" | grep -vx 'share/doc/korvex/examples/slurm.sh') ;;
+        *) want=$(grep -vxF -e "$cli" -e "$mpi" <<<"$wanted" | grep -vx 'share/doc/korvex/examples/slurm.sh' |
+                  grep -vxF -f <(printf '%s\n' "${pythonfiles[@]}")) ;;
         esac
         if [ "$got" != "$want" ]; then
             fail "component $component differs from the expected list (< installed, > expected):"
@@ -92,6 +95,23 @@ if [[ " ${programs[*]} " == *" korvex-batch "* ]]; then
         fi
     done
 fi
+# The Python module is a package of its own, python3-korvex, and imports
+# from where it was installed.
+if [ ${#pythonfiles[@]} -gt 0 ]; then
+    part=$(mktemp -d)
+    cmake --install "$build" --prefix "$part" --component python >/dev/null 2>&1 ||
+        fail "cmake --install --component python"
+    got=$(cd "$part" && find . -type f -o -type l | sed 's|^\./||' | sort)
+    rm -rf "$part"
+    want=$(printf '%s\n' "${pythonfiles[@]}" share/doc/python3-korvex/copyright \
+           share/doc/python3-korvex/changelog.gz | sort)
+    [ "$got" = "$want" ] || fail "component python differs: $(diff <(echo "$got") <(echo "$want") | grep '^[<>]')"
+    site=$prefix/$(dirname "$(dirname "${pythonfiles[0]}")")
+    (cd "$prefix" && PYTHONPATH=$site /usr/bin/python3 -c 'import korvex
+assert korvex.run(korvex.Geometry(r2=1, c=2), emissions=1000, seed=1, progress=False).emitted == 1000') ||
+        fail "the installed module korvex does not import and run"
+fi
+
 for program in "${programs[@]}"; do
     [ -x "$prefix/bin/$program" ] || fail "bin/$program is not executable"
     [ "$program" = korvex ] && continue

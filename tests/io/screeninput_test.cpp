@@ -104,6 +104,11 @@ TEST(CheckValue, MessagesAndSigns) {
     EXPECT_EQ(s.shown, want);
 }
 
+// Callers without a window (the Python module) take the captions from here.
+TEST(ScreenInput, FieldCaptionsAreTheWindowsLabels) {
+    for (const auto& [field, caption] : captions) EXPECT_EQ(fieldcaption(field), caption);
+}
+
 TEST(ScreenInput, CylinderOverCylinderReadsInOrder) {
     const Fields f = cylinderfields();
     const Outcome o = read(f, GeometryFlags{});
