@@ -41,7 +41,8 @@ done <"$build/install_manifest.txt"
 expected=(share/doc/korvex/copyright share/doc/korvex/changelog.gz
           share/doc/korvex/README.md share/doc/korvex/validation.md share/doc/korvex/convergence.png
           share/doc/korvex/examples/datasets.txt share/doc/korvex/examples/results.txt
-          share/doc/korvex/examples/rotation.txt share/doc/korvex/examples/slurm.sh)
+          share/doc/korvex/examples/rotation.txt share/doc/korvex/examples/sweep.txt
+          share/doc/korvex/examples/slurm.sh)
 window=no
 for program in "${programs[@]}"; do
     expected+=("bin/$program")
@@ -70,7 +71,7 @@ if [[ " ${programs[*]} " == *" korvex-batch "* ]]; then
     cli=$(printf '%s\n' bin/korvex-batch share/man/man1/korvex-batch.1.gz \
           share/doc/korvex/README.md share/doc/korvex/validation.md share/doc/korvex/convergence.png \
           share/doc/korvex/examples/datasets.txt share/doc/korvex/examples/results.txt \
-          share/doc/korvex/examples/rotation.txt \
+          share/doc/korvex/examples/rotation.txt share/doc/korvex/examples/sweep.txt \
           share/doc/korvex-batch/copyright share/doc/korvex-batch/changelog.gz | sort)
     mpi=$(printf '%s\n' bin/korvex-batch-mpi share/man/man1/korvex-batch-mpi.1.gz \
           share/doc/korvex/examples/slurm.sh \
