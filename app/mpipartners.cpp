@@ -131,9 +131,8 @@ int MpiPartners::start(int threads) {
 }
 
 int MpiPartners::serve(int threads) {
-    bool told = false;
     for (;;) {
-        const int what = nextcommand(told);
+        const int what = nextcommand(told_);
         if (what == endrun) return threads > 0 ? 0 : 2;
         if (what == gatherthreads) {
             weights_.assign(static_cast<std::size_t>(size_), 0);
@@ -186,6 +185,7 @@ bool MpiPartners::combine(const SpanResult& mine, RunTallies& t) {
                   MPI_COMM_WORLD);
     // Which signal stopped another rank: rank 0 ends with its status.
     int signo = rank_ != 0 ? static_cast<int>(stopsignal) : 0, highest = 0;
+    if (signo != 0) told_ = true;
     MPI_Allreduce(&signo, &highest, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD);
     if (rank_ == 0 && partnersignal_ == 0) partnersignal_ = highest;
 

@@ -55,6 +55,7 @@ private:
     int size_ = 1;
     bool open_ = false;      // a dataset begun and not ended
     int partnersignal_ = 0;  // rank 0: the signal another rank was stopped by
+    bool told_ = false;      // other ranks: rank 0 knows of this rank's signal
     std::vector<int> weights_;
 };
 
