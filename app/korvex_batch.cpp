@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -166,8 +167,17 @@ public:
         }
     }
 
-    bool pollabort() override { return interrupted != 0; }
-    bool stoprequested() override { return interrupted != 0; }
+    bool pollabort() override { return stopped(); }
+    bool stoprequested() override { return stopped(); }
+
+    // The signal that stopped the run, here or (MPI) on another rank; 0 for none.
+    int stopsignal() const {
+        if (interrupted != 0) return interrupted;
+        return partnersignal ? partnersignal() : 0;
+    }
+    // korvex-batch-mpi: whether another rank was stopped by a signal, and which.
+    std::function<bool()> partnerstopped;
+    std::function<int()> partnersignal;
 
     void loopstarting(const std::string& caption, const korvex::RunParameters& prm,
                       const korvex::GeometryFlags& flags) override {
@@ -199,7 +209,7 @@ public:
 
     void loopfinished() override {
         if (!progress()) return;
-        const char* end = interrupted != 0 ? "interrupted" : "finished";
+        const char* end = stopsignal() != 0 ? "interrupted" : "finished";
         if (terminal_) {
             // The bar stops short of its end by design; close the line instead.
             std::cerr << "\r" << caption_ << ": " << end << std::string(84, ' ') << "\n";
@@ -209,6 +219,8 @@ public:
     }
 
 private:
+    bool stopped() const { return interrupted != 0 || (partnerstopped && partnerstopped()); }
+
     // A progress write that failed (stderr closed) ends the progress.
     bool progress() const { return !options_.quiet && std::cerr.good(); }
 
@@ -302,11 +314,16 @@ int main(int argc, char** argv) {
     korvex::MpiPartners mpi(argc, argv);
     const korvex::CommandLine line = scan(argc, argv);
     if (mpi.rank() != 0) {
+        // A --threads this rank cannot use is told to rank 0, which ends the
+        // job as a usage error.
         const auto threads = line.values.find("--threads");
-        const auto value = threads == line.values.end()
-                               ? std::nullopt
-                               : korvex::parsewhole(threads->second, 1, maxthreads);
-        return mpi.serve(value ? static_cast<int>(*value) : korvex::allcores());
+        if (threads == line.values.end()) return mpi.serve(korvex::allcores());
+        const auto value = korvex::parsewhole(threads->second, 1, maxthreads);
+        if (!value) {
+            std::cerr << program << ": rank " << mpi.rank() << ": --threads takes a whole number "
+                      << "from 1 to " << maxthreads << ", not '" << threads->second << "'\n";
+        }
+        return mpi.serve(value ? static_cast<int>(*value) : 0);
     }
 #else
     const korvex::CommandLine line = scan(argc, argv);
@@ -332,9 +349,14 @@ int main(int argc, char** argv) {
     state.record.version = KORVEX_VERSION;
     state.record.threads = options.threads;
 #ifdef KORVEX_MPI
-    mpi.start(options.threads);
+    if (const int refused = mpi.start(options.threads); refused != 0) {
+        std::cerr << usage;
+        return 2;
+    }
     state.partners = &mpi;
     state.record.processes = static_cast<int>(mpi.weights().size());
+    host.partnerstopped = [&mpi] { return mpi.partnerstopped(); };
+    host.partnersignal = [&mpi] { return mpi.partnersignal(); };
 #endif
     const std::uint32_t seed = options.seed ? *options.seed : korvex::runseed();
     const korvex::RunResult result = korvex::runcommand(state, host, true, seed);
@@ -345,7 +367,7 @@ int main(int argc, char** argv) {
     }
     for (const std::string& note : host.notes) std::cerr << note << "\n";
     if (result.outcome == korvex::RunOutcome::aborted)
-        return 128 + (interrupted != 0 ? interrupted : SIGINT);
+        return 128 + (host.stopsignal() != 0 ? host.stopsignal() : SIGINT);
     if (result.datasets == 0) {
         std::cerr << program << ": " << options.datafile << " holds no dataset\n";
         return 1;

@@ -23,9 +23,16 @@ namespace {
 // ranks do the matching part.
 enum Command : int { endrun = 0, gatherthreads = 1, splitdataset = 2 };
 
+// The tag of the one message a rank sends of its own accord: a stopping
+// signal that came while it waited between datasets, with its number.
+constexpr int stoptag = 17;
+
+// The number of the first stopping signal to this rank; 0 while none has come.
 volatile std::sig_atomic_t stopsignal = 0;
 
-extern "C" void onstopsignal(int) { stopsignal = 1; }
+extern "C" void onstopsignal(int signo) {
+    if (stopsignal == 0) stopsignal = signo;
+}
 
 // The job goes to the other ranks as raw bytes: every rank runs the same
 // build of the program.
@@ -43,8 +50,9 @@ void broadcast(T& value) {
 // (rank 0 runs a small dataset alone, or writes its report): it would hold a
 // core all along. The pause grows from 50 microseconds to 2 milliseconds,
 // far below the time of any dataset worth sharing. The exchanges within a
-// dataset wait only for the slowest rank's round, and block as usual.
-int nextcommand() {
+// dataset wait only for the slowest rank's round, and block as usual. A
+// stopping signal meanwhile is told to rank 0 at once (told: once).
+int nextcommand(bool& told) {
     int what = endrun;
     MPI_Request request;
     MPI_Ibcast(&what, 1, MPI_INT, 0, MPI_COMM_WORLD, &request);
@@ -52,6 +60,11 @@ int nextcommand() {
     for (int done = 0;;) {
         MPI_Test(&request, &done, MPI_STATUS_IGNORE);
         if (done) return what;
+        if (stopsignal != 0 && !told) {
+            int signo = stopsignal;
+            MPI_Send(&signo, 1, MPI_INT, 0, stoptag, MPI_COMM_WORLD);
+            told = true;
+        }
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(2000));
     }
@@ -60,6 +73,18 @@ int nextcommand() {
 }  // namespace
 
 bool MpiPartners::signalled() { return stopsignal != 0; }
+
+bool MpiPartners::partnerstopped() {
+    for (;;) {
+        int waiting = 0;
+        MPI_Status status;
+        MPI_Iprobe(MPI_ANY_SOURCE, stoptag, MPI_COMM_WORLD, &waiting, &status);
+        if (!waiting) return partnersignal_ != 0;
+        int signo = 0;
+        MPI_Recv(&signo, 1, MPI_INT, status.MPI_SOURCE, stoptag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
+        if (partnersignal_ == 0) partnersignal_ = signo;
+    }
+}
 
 MpiPartners::MpiPartners(int& argc, char**& argv) {
     int provided = 0;
@@ -79,7 +104,13 @@ MpiPartners::MpiPartners(int& argc, char**& argv) {
 
 MpiPartners::~MpiPartners() {
     if (rank_ == 0 && open_) MPI_Abort(MPI_COMM_WORLD, 1);
-    if (rank_ == 0) command(endrun);
+    if (rank_ == 0) {
+        command(endrun);
+        // A stop told after the last look goes unread no further.
+        MPI_Barrier(MPI_COMM_WORLD);
+        partnerstopped();
+    }
+    if (rank_ != 0) MPI_Barrier(MPI_COMM_WORLD);
     MPI_Finalize();
 }
 
@@ -90,16 +121,19 @@ void MpiPartners::command(int what) {
     MPI_Wait(&request, MPI_STATUS_IGNORE);
 }
 
-void MpiPartners::start(int threads) {
+int MpiPartners::start(int threads) {
     command(gatherthreads);
     weights_.assign(static_cast<std::size_t>(size_), 0);
     MPI_Allgather(&threads, 1, MPI_INT, weights_.data(), 1, MPI_INT, MPI_COMM_WORLD);
+    for (int r = 0; r < size_; ++r)
+        if (weights_[static_cast<std::size_t>(r)] <= 0) return r;
+    return 0;
 }
 
 int MpiPartners::serve(int threads) {
     for (;;) {
-        const int what = nextcommand();
-        if (what == endrun) return 0;
+        const int what = nextcommand(told_);
+        if (what == endrun) return threads > 0 ? 0 : 2;
         if (what == gatherthreads) {
             weights_.assign(static_cast<std::size_t>(size_), 0);
             MPI_Allgather(&threads, 1, MPI_INT, weights_.data(), 1, MPI_INT, MPI_COMM_WORLD);
@@ -149,6 +183,11 @@ bool MpiPartners::combine(const SpanResult& mine, RunTallies& t) {
     counts[n + 1] = mine.stopped || signalled() ? 1.0 : 0.0;
     MPI_Allreduce(counts.data(), all.data(), static_cast<int>(all.size()), MPI_DOUBLE, MPI_SUM,
                   MPI_COMM_WORLD);
+    // Which signal stopped another rank: rank 0 ends with its status.
+    int signo = rank_ != 0 ? static_cast<int>(stopsignal) : 0, highest = 0;
+    if (signo != 0) told_ = true;
+    MPI_Allreduce(&signo, &highest, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD);
+    if (rank_ == 0 && partnersignal_ == 0) partnersignal_ = highest;
 
     // The chunk sums, gathered in rank order, which is chunk order; each
     // chunk's two sums travel as two doubles.

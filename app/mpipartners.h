@@ -4,7 +4,9 @@
 // runs its share of each one on its own threads; a dataset too small to split
 // runs on rank 0 alone. SIGINT, SIGTERM or SIGHUP on any rank (mpirun passes
 // a Ctrl-C on as SIGTERM) stops the current dataset everywhere, by the end of
-// the round.
+// the round; one to a rank waiting between datasets is told to rank 0 at
+// once, which hears it as it would its own (at its next poll). Rank 0 ends
+// with the status korvex-batch gives for that signal.
 #pragma once
 
 #include <vector>
@@ -25,9 +27,16 @@ public:
     MpiPartners& operator=(const MpiPartners&) = delete;
 
     // Rank 0, once its options are read: learns every rank's thread count.
-    void start(int threads);
+    // The first rank whose --threads was refused (it sends 0), else 0.
+    int start(int threads);
     // Every other rank: runs datasets until rank 0 ends; the exit status.
+    // threads 0: this rank's --threads was refused (status 2).
     int serve(int threads);
+
+    // Rank 0: whether another rank was stopped by a signal (looks for one
+    // told between datasets), and that signal's number (0 for none).
+    bool partnerstopped();
+    int partnersignal() const { return partnersignal_; }
 
     int rank() const override { return rank_; }
     const std::vector<int>& weights() const override { return weights_; }
@@ -44,7 +53,9 @@ private:
 
     int rank_ = 0;
     int size_ = 1;
-    bool open_ = false;  // a dataset begun and not ended
+    bool open_ = false;      // a dataset begun and not ended
+    int partnersignal_ = 0;  // rank 0: the signal another rank was stopped by
+    bool told_ = false;      // other ranks: rank 0 knows of this rank's signal
     std::vector<int> weights_;
 };
 

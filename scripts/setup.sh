@@ -41,6 +41,16 @@ korvex_build_asan() {
     cmake --build build-asan
 }
 
+# korvex-batch, the engine tests and the tests of the program, built with
+# ThreadSanitizer in build-tsan: the split run over threads is the code most
+# likely to break silently. Only these targets, to keep the stage quick.
+korvex_build_tsan() {
+    cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DKORVEX_TSAN=ON \
+        -DKORVEX_BUILD_BENCHMARKS=OFF >/dev/null
+    cmake --build build-tsan --target korvex-batch engine_tests korvex_batch_tests
+}
+
 # The libFuzzer targets (clang) in build-fuzz.
 korvex_build_fuzz() {
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
