@@ -14,10 +14,11 @@
 
 namespace korvex {
 
-// The factor of the 99.9% confidence interval (two-sided, normal), and 100
-// times it for the relative error in per cent.
-inline constexpr long double confidence = 3.29L;
+// The factor of the 99.9% confidence interval (two-sided, normal), as the
+// relative error in per cent uses it (329 x hitsigma / hits, exact), and
+// itself.
 inline constexpr long double confidencepercent = 329.0L;
+inline constexpr long double confidence = confidencepercent / 100;
 
 // The solid angle the emissions fill: 2 pi from the front face only, else 4 pi.
 double fullangle(const GeometryFlags& flags);

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/estimate.h"
 #include "engine/kinds.h"
 #include "engine/mtjump.h"
 #include "engine/mtrandom.h"
@@ -192,33 +193,21 @@ private:
 };
 
 // The record's results from the tallies, by the record's names; a field
-// that does not apply is left out. makereport computes the same quantities
-// but only while formatting them, so they are formed here with its formulas,
-// in the same precision and order.
+// that does not apply is left out. The quantities are the dataset model's
+// (estimate), as the report and the JSON record give them.
 py::dict results(const GeometryFlags& flags, const RunTallies& t) {
-    const long double confidence = 3.29L;
-    const long double full = fullangle(flags);
-    const long double emitted = t.emitted;
-    const long double hits = t.hits;
-    double hitsigma = 0, solidangle = 0;
-    long double sigma = 0, hitpercent = 0;
-    if (emitted > 0) {
-        hitsigma = static_cast<double>(std::sqrt((emitted - hits) * hits / emitted));
-        solidangle = static_cast<double>(full * hits / emitted);
-        sigma = full * hitsigma / emitted;
-        hitpercent = 100 * hits / emitted;
-    }
+    const Estimate e = estimate(flags, t);
     // Counts are whole numbers, below 2^53.
     auto whole = [](double count) { return static_cast<std::uint64_t>(count); };
     py::dict r;
     r["emitted"] = whole(t.emitted);
     r["hits"] = whole(t.hits);
-    r["solidangle"] = solidangle;
-    r["solidanglesigma"] = static_cast<double>(sigma);
-    r["solidangleerror"] = static_cast<double>(confidence * sigma);
+    r["solidangle"] = e.solidangle;
+    r["solidanglesigma"] = static_cast<double>(e.anglesigma);
+    r["solidangleerror"] = static_cast<double>(e.angleerror);
     r["confidencefactor"] = static_cast<double>(confidence);
-    if (hits != 0) r["relativeerror"] = static_cast<double>(329.0L * hitsigma / hits);
-    r["hitpercent"] = static_cast<double>(hitpercent);
+    if (t.hits != 0) r["relativeerror"] = static_cast<double>(e.relativeerror);
+    r["hitpercent"] = static_cast<double>(e.hitpercent);
     const DetectorKind kind = detectorkind(flags);
     if (kind == DetectorKind::cylinder) {
         r["sidehits"] = whole(t.sidehits);
@@ -235,8 +224,8 @@ py::dict results(const GeometryFlags& flags, const RunTallies& t) {
     }
     if (kind != DetectorKind::discwindow && kind != DetectorKind::rectwindow) {
         r["meanpath"] = t.meanpath;
-        if (hits > 0)
-            r["meanpatherror"] = static_cast<double>(confidence * hitsigma * t.meanpath / hits);
+        if (t.hits > 0) r["meanpatherror"] = static_cast<double>(e.meanpatherror);
+        if (t.hits > 1) r["meanpathsigma"] = e.meanpathsigma;
     }
     r["sourceinside"] = t.sourceinside;
     r["warnings"] = t.sourceinside ? std::vector<std::string>{sourcewarning(flags)}

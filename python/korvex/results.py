@@ -61,7 +61,7 @@ class Result:
     yminusfacehits: Optional[float] = None
     meanpath: Optional[float] = None
     meanpatherror: Optional[float] = None
-    meanpathsigma: Optional[float] = None  # needs the squared path tally: not yet given
+    meanpathsigma: Optional[float] = None
     sourceinside: bool = False
     warnings: tuple = ()
     program: str = PROGRAM
