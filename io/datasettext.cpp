@@ -43,9 +43,6 @@ std::string detectortext(const RunParameters& p, const GeometryFlags& f) {
     return {};
 }
 
-// A round source over a cylinder or sphere is placed by d alone.
-bool placedbyd(const GeometryFlags& f) { return f.cylsrc && (f.cyldet || f.sphdet); }
-
 const char* flag(bool on) { return on ? "true" : "false"; }
 
 }  // namespace
@@ -135,11 +132,8 @@ bool readdatasets(const std::string& path, std::vector<FileDataset>& datasets, s
         }
         if (d.flags.dataerror) break;  // nothing but comments after the last dataset
         d.number = ++batch.datasetnumber;
-        if (!batch.readerror.empty()) {
-            d.problem = readerrorreason(batch.readerror);
-        } else if (!consistentkinds(d.flags)) {
-            d.problem = problemreason(DatasetProblem::inconsistentflags);
-        }
+        // Refused as korvex-batch refuses it, in its words.
+        d.problem = datasetproblem(d.flags, d.prm, batch.readerror);
         datasets.push_back(d);
     }
     return true;
