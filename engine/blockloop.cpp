@@ -107,13 +107,13 @@ BlockRunner::BlockRunner(const RunParameters& prm, const GeometryFlags& flags, c
     spread_ = spreadfor(setup_.draws, isa);
 }
 
-void BlockRunner::run(MTRandomState& gen, int n, RunTallies& t) {
+void BlockRunner::run(MTRandomState& gen, int n, RunTallies& t, std::uint64_t first) {
     Block& b = *block_;
     mtfill(gen, b.raw, n * setup_.draws);
     spread_(b);
     sample_(b, setup_);
     detect_(b, prm_);
-    tally_(b, n, t);
+    tally_(b, n, t, first);
     t.emitted += n;
 }
 
@@ -128,7 +128,7 @@ bool blockemissionloop(RunParameters& prm, const GeometryFlags& flags, const Fra
     for (;;) {
         int n = blocklength(t.emitted, prm.emissions, cp.stepcount, cp.stepsize, cp.pollcount);
         n = static_cast<int>(std::min<std::uint64_t>(n, chunksize - inchunk));
-        runner.run(gen, n, t);
+        runner.run(gen, n, t, static_cast<std::uint64_t>(t.emitted));
         inchunk += n;
         if (inchunk == chunksize) {
             path.close(t);

@@ -52,9 +52,9 @@ SampleSetup makesetup(const RunParameters& prm, const GeometryFlags& flags, cons
 class BlockRunner {
 public:
     BlockRunner(const RunParameters& prm, const GeometryFlags& flags, const Frame& frame, Isa isa);
-    // The next n (1 to blocksize) emissions from gen, added to t (emitted
-    // included).
-    void run(MTRandomState& gen, int n, RunTallies& t);
+    // The next n (1 to blocksize) emissions from gen, the first of them
+    // emission first of the dataset, added to t (emitted included).
+    void run(MTRandomState& gen, int n, RunTallies& t, std::uint64_t first);
     int draws() const { return setup_.draws; }
 
 private:

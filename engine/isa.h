@@ -19,7 +19,8 @@ struct RunTallies;
 using Regenerate = void (*)(std::uint32_t* mt, std::uint32_t* out);
 using SampleKernel = void (*)(Block& b, const SampleSetup& s);
 using DetectKernel = void (*)(Block& b, const RunParameters& prm);
-using TallyKernel = void (*)(Block& b, int n, RunTallies& t);
+// first: the dataset index of the block's first emission.
+using TallyKernel = void (*)(Block& b, int n, RunTallies& t, std::uint64_t first);
 
 struct KernelSet {
     const char* name;

@@ -268,7 +268,8 @@ private:
                 const std::uint64_t chunk = at / chunksize;
                 const std::uint64_t chunkend = std::min(piece.end(), (chunk + 1) * chunksize);
                 const double emitted = t.emitted, hits = t.hits;
-                t.pathsum = t.pathsq = 0;
+                t.pathsum = 0;
+                t.pathsqlanes = {};
                 while (at < chunkend && !stop_.load(std::memory_order_relaxed)) {
                     if (pause_) {
                         pause_->wait(stop_);
@@ -276,10 +277,10 @@ private:
                     }
                     const int n =
                         static_cast<int>(std::min<std::uint64_t>(blocksize, chunkend - at));
-                    runner.run(*gen, n, t);
+                    runner.run(*gen, n, t, at);
                     at += static_cast<std::uint64_t>(n);
                 }
-                result_.chunksums[chunk - firstchunk] = {t.pathsum, t.pathsq};
+                result_.chunksums[chunk - firstchunk] = {t.pathsum, foldsquares(t)};
                 shown.emitted += static_cast<std::uint64_t>(t.emitted - emitted);
                 shown.hits += static_cast<std::uint64_t>(t.hits - hits);
                 if (at < chunkend) return;  // stopped

@@ -34,18 +34,18 @@ struct PathSums {
 };
 
 // The path sums of a loop that runs from emission 0: close() at every chunk
-// boundary, finish() at the end. Between the two, t.pathsum and t.pathsq
-// hold only the open chunk's sums.
+// boundary, finish() at the end. Between the two, t.pathsum and
+// t.pathsqlanes hold only the open chunk's sums.
 struct ChunkedPath {
     PathSums done;  // the closed chunks' sums, added in order
     void close(RunTallies& t) {
         done.path += t.pathsum;
-        done.square += t.pathsq;
-        t.pathsum = t.pathsq = 0;
+        done.square += foldsquares(t);
+        t.pathsum = 0;
     }
     void finish(RunTallies& t) {
         t.pathsum = done.path + t.pathsum;
-        t.pathsq = done.square + t.pathsq;
+        t.pathsq = done.square + foldsquares(t);
         done = {};
     }
 };

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 
 namespace korvex {
 
@@ -10,6 +12,12 @@ struct RunTallies {
     double hits = 0;
     double pathsum = 0;
     double pathsq = 0;  // the sum of the squared path lengths, for their spread
+    // The open chunk's squared path lengths, in four sums by the emission's
+    // index mod 4 (folded into pathsq in a fixed order at the chunk's end,
+    // split.h): each emission's square joins the same sum in the same order
+    // however the emissions are blocked or split, and the block kernels add
+    // four lanes at once without a chain of dependent additions.
+    std::array<double, 4> pathsqlanes{};
     // cylinder walls
     double sidehits = 0, tophits = 0, bottomhits = 0;
     // cuboid faces
@@ -21,10 +29,21 @@ struct RunTallies {
     double seconds = 0;   // wall time of the emission loop alone
 };
 
-// The path of one hit through the detector.
+// The path of one hit through the detector. emitted has counted the
+// emission already, from the dataset's first (the loops count an emission
+// before they test it).
 inline void addpath(RunTallies& t, double length) {
     t.pathsum += length;
-    t.pathsq += length * length;
+    const auto lane = static_cast<std::size_t>((static_cast<std::int64_t>(t.emitted) - 1) & 3);
+    t.pathsqlanes[lane] += length * length;
+}
+
+// The open chunk's squared paths as one sum, the four lanes emptied.
+inline double foldsquares(RunTallies& t) {
+    const auto& l = t.pathsqlanes;
+    const double sum = ((l[0] + l[1]) + l[2]) + l[3];
+    t.pathsqlanes = {};
+    return sum;
 }
 
 // The whole-number counts, in one fixed order, for code that adds or sends

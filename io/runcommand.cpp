@@ -172,7 +172,10 @@ private:
         const ReportContext ctx{aborted_, batch_.datasetnumber,
                                 timeformat(outcome.tallies.seconds)};
         makereport(state_.report, prm_, flags_, outcome.tallies, ctx);
-        RecordInput record{&flags_, &prm_, asked};
+        RecordInput record;
+        record.flags = &flags_;
+        record.prm = &prm_;
+        record.emissions = asked;
         record.tallies = &outcome.tallies;
         record.status = outcome.aborted ? RecordStatus::aborted : RecordStatus::done;
         return afterabort(deliver(&record));
@@ -189,7 +192,10 @@ private:
     RunOutcome deliverproblem(const std::string& reason) {
         for (auto& line : state_.report.printlines) line.clear();
         state_.report.lastresults = problementry(batch_.datasetnumber, reason);
-        RecordInput record{&flags_, &prm_, prm_.emissions};
+        RecordInput record;
+        record.flags = &flags_;
+        record.prm = &prm_;
+        record.emissions = prm_.emissions;
         record.inputs = batch_.readerror.empty();
         record.status = RecordStatus::problem;
         record.problem = reason;

@@ -227,7 +227,7 @@ TEST(HostileConditions, ConcurrentRunsKeepEveryEntryWhole) {
 
     const std::map<std::string, char> recordmarkers = {{"'AAAA", 'A'},       {"\"r2\":5,", 'A'},
                                                        {",5,,,,0,10,", 'A'}, {"'BBBB", 'B'},
-                                                       {"\"r2\":6,", 'B'},  {",6,,,,0,10,", 'B'}};
+                                                       {"\"r2\":6,", 'B'},   {",6,,,,0,10,", 'B'}};
     for (const bool ascsv : {false, true}) {
         std::vector<Entry> records;
         ASSERT_TRUE(wholerecords(readfile(ascsv ? csv : jsonl), ascsv, recordmarkers, records))

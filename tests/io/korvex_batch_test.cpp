@@ -37,8 +37,8 @@ TEST(KorvexBatch, UsageErrors) {
 
     Outcome o = run(dir, {"--help"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_NE(o.out.find("usage: korvex-batch [--seed N] [--threads N] [--quiet] DATAFILE "
-                         "RESULTSFILE"),
+    EXPECT_NE(o.out.find("usage: korvex-batch [--seed N] [--threads N] [--jsonl FILE] [--csv "
+                         "FILE] [--quiet] DATAFILE RESULTSFILE"),
               std::string::npos);
     o = run(dir, {"--version"});
     EXPECT_EQ(o.status, 0);
@@ -56,6 +56,10 @@ TEST(KorvexBatch, UsageErrors) {
         {"--threads=2x", data, results},
         {"--threads"},
         {"--fast", data, results},
+        // Records into the results file or each other would spoil both.
+        {"--jsonl", results, data, results},
+        {"--jsonl", dir.file("r"), "--csv", dir.file("r"), data, results},
+        {"--csv", data, data, results},
     };
     for (const auto& args : wrong) {
         o = run(dir, args);
