@@ -287,13 +287,8 @@ py::list readdatafile(const std::string& path) {
         if (file.failed()) throw py::value_error(file.error());
         if (flags.dataerror) break;
         ++batch.datasetnumber;
-        std::string reason;
-        if (!batch.readerror.empty()) {
-            reason = readerrorreason(batch.readerror);
-        } else if (const DatasetProblem p = checkdataset(flags, prm); p != DatasetProblem::none) {
-            reason = p == DatasetProblem::lengthoutofrange ? lengthmessage(checklengths(flags, prm))
-                                                           : problemreason(p);
-        }
+        // Refused as korvex-batch refuses it, in its words.
+        const std::string reason = datasetproblem(flags, prm, batch.readerror);
         if (!reason.empty())
             throw py::value_error(path + ": Problem in dataset " +
                                   std::to_string(batch.datasetnumber) + ": " + reason);
