@@ -16,7 +16,7 @@ installdeb() {
     echo "installed $deb: $(grep -o 'After this operation, .*' "$log" || echo 'nothing more')"
 }
 
-one() { ls "$1"_*.deb 2>/dev/null | head -n1; }
+one() { ls "$1"_*.deb 2>/dev/null | head -n1 || true; }
 
 first=$(one korvex-batch)
 if [ -n "$first" ]; then
