@@ -198,15 +198,19 @@ int main(int argc, char** argv) {
     form.DiagramTabs->setCurrentWidget(form.GeometryTab);
     form.PageControl1->setCurrentWidget(form.Rot_tilt);
 
-    form.Cylindrical_source_radiobutton->click();
-    form.cylinder_detector_radiobutton->click();
-    type({{form.Inputbox_r1, "1.5"},
-          {form.Inputbox_t1, "0.5"},
-          {form.Inputbox_r2, "2"},
-          {form.Inputbox_h, "3"},
-          {form.Inputbox_d, "3.5"},
-          {form.Inputbox_c, "3"}});
-    angles("0", "-40", "30");
+    // A turned disc over a cylinder.
+    auto turneddisc = [&] {
+        form.Cylindrical_source_radiobutton->click();
+        form.cylinder_detector_radiobutton->click();
+        type({{form.Inputbox_r1, "1.5"},
+              {form.Inputbox_t1, "0.5"},
+              {form.Inputbox_r2, "2"},
+              {form.Inputbox_h, "3"},
+              {form.Inputbox_d, "3.5"},
+              {form.Inputbox_c, "3"}});
+        angles("0", "-40", "30");
+    };
+    turneddisc();
     save(&form, out.filePath(QStringLiteral("geometry-cyldet.png")));
 
     form.Cuboid_source_radiobutton->click();
@@ -242,15 +246,7 @@ int main(int argc, char** argv) {
     form.fourpiradiobutton->click();
 
     // The views along Xd, Yd and Zd of a turned disc over a cylinder.
-    form.Cylindrical_source_radiobutton->click();
-    form.cylinder_detector_radiobutton->click();
-    type({{form.Inputbox_r1, "1.5"},
-          {form.Inputbox_t1, "0.5"},
-          {form.Inputbox_r2, "2"},
-          {form.Inputbox_h, "3"},
-          {form.Inputbox_d, "3.5"},
-          {form.Inputbox_c, "3"}});
-    angles("0", "-40", "30");
+    turneddisc();
     QList<QImage> views;
     for (QPushButton* b : {form.viewXd, form.viewYd, form.viewZd}) {
         b->click();
