@@ -72,7 +72,9 @@ void setsignals() {
 const char* const program = KORVEX_PROGRAM;
 
 const char* const usage =
-    "usage: " KORVEX_PROGRAM " [--seed N] [--threads N] [--quiet] DATAFILE RESULTSFILE\n";
+    "usage: " KORVEX_PROGRAM
+    " [--method emissions|integral] [--error X] [--seed N] [--threads N] [--quiet]\n"
+    "       DATAFILE RESULTSFILE\n";
 
 const char* const helptext =
     "Runs every dataset of DATAFILE and appends each dataset's report (or a\n"
@@ -80,6 +82,16 @@ const char* const helptext =
     "Each entry is written whole and synced to disk; several runs may append to\n"
     "one RESULTSFILE at once. A FIFO serves as DATAFILE or RESULTSFILE too.\n"
     "\n"
+    "  --method emissions\n"
+    "              simulate the emissions of each dataset (the default)\n"
+    "  --method integral\n"
+    "              compute each dataset by the integral method instead: exact\n"
+    "              over the detector for each source point, averaged over the\n"
+    "              source by randomised quasi-Monte Carlo until the relative\n"
+    "              99.9% error is at most X; the number of emissions of a\n"
+    "              dataset is not used (a point source is exact)\n"
+    "  --error X   the integral method's target relative error, 1E-12 to 0.1\n"
+    "              (default 1E-6)\n"
     "  --seed N    seed the generator with N (1 to 4294967294), so that a run\n"
     "              repeats exactly; without it the clock seeds the run\n"
     "  --threads N split each large dataset over N threads (default: all\n"
@@ -100,6 +112,8 @@ const char* const helptext =
     "(130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP).\n";
 
 struct Options {
+    korvex::Method method = korvex::Method::emissions;
+    double target = korvex::defaulttarget;
     std::optional<std::uint32_t> seed;
     int threads = korvex::allcores();
     bool quiet = false;
@@ -111,7 +125,8 @@ struct Options {
 constexpr std::uint64_t maxthreads = 65536;
 
 korvex::CommandLine scan(int argc, const char* const* argv) {
-    return korvex::scancommandline(argc, argv, {"--seed", "--threads"}, {"--quiet"});
+    return korvex::scancommandline(argc, argv, {"--seed", "--threads", "--method", "--error"},
+                                   {"--quiet"});
 }
 
 int usageerror(const std::string& what) {
@@ -164,8 +179,23 @@ public:
         if (!progress()) return;
         if (terminal_) {
             draw(0, 0);
+        } else if (options_.method == korvex::Method::integral) {
+            std::cerr << caption_ << ": integral, target error "
+                      << korvex::generalformat(options_.target, 3, 0) << "\n";
         } else {
             std::cerr << caption_ << ": " << korvex::plainformat(emissions_) << " emissions\n";
+        }
+    }
+
+    void integralprogress(double share, double omega) override {
+        ++steps_;
+        if (!progress()) return;
+        if (terminal_) {
+            draw(share, omega);
+        } else if (steps_ % 4 == 0) {
+            std::cerr << caption_ << ": " << static_cast<int>(share * 100)
+                      << "% of the way to the target error, solid angle so far "
+                      << korvex::fixed7(omega) << " sr\n";
         }
     }
 
@@ -244,6 +274,21 @@ std::optional<int> readcommandline(const korvex::CommandLine& line, Options& opt
         }
         options.threads = static_cast<int>(*value);
     }
+    if (const auto method = line.values.find("--method"); method != line.values.end()) {
+        if (method->second == "integral") {
+            options.method = korvex::Method::integral;
+        } else if (method->second != "emissions") {
+            return usageerror("--method takes emissions or integral, not '" + method->second + "'");
+        }
+    }
+    if (const auto error = line.values.find("--error"); error != line.values.end()) {
+        const auto value = korvex::parsenumber(error->second);
+        if (!value || !(*value >= korvex::smallesttarget) || !(*value <= 0.1)) {
+            return usageerror("--error takes a number from 1E-12 to 0.1, not '" + error->second +
+                              "'");
+        }
+        options.target = *value;
+    }
     if (line.files.size() > 2) return usageerror("too many arguments");
     if (line.files.size() < 2) return usageerror("DATAFILE and RESULTSFILE are needed");
     options.datafile = line.files[0];
@@ -287,6 +332,8 @@ int main(int argc, char** argv) {
     BatchHost host(options, isatty(STDERR_FILENO) != 0);
     korvex::RunState state;
     state.threads = options.threads;
+    state.method = options.method;
+    state.targeterror = options.target;
 #ifdef KORVEX_MPI
     mpi.start(options.threads);
     state.partners = &mpi;

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "io/batch.h"
+#include "io/integralreport.h"
 #include "io/numbers.h"
 #include "io/resultsfile.h"
 
@@ -133,6 +134,7 @@ private:
 
         const std::string caption =
             batchrun_ ? "Dataset " + plainformat(batch_.datasetnumber) + " from file" : " ";
+        if (state_.method == Method::integral) return integral(caption);
         host_.loopstarting(caption, prm_, flags_);
         DatasetOutcome outcome;
         try {
@@ -153,6 +155,38 @@ private:
         return afterabort(deliver());
     }
 
+    // The dataset by the integral method: no emissions, the same report
+    // lines where they mean the same thing.
+    RunOutcome integral(const std::string& caption) {
+        class Progress : public IntegralHost {
+        public:
+            explicit Progress(RunHost& host) : host_(host) {}
+            void integralprogress(double share, double omega) override {
+                host_.integralprogress(share, omega);
+            }
+            bool pollabort() override { return host_.pollabort(); }
+
+        private:
+            RunHost& host_;
+        } progress(host_);
+        host_.loopstarting(caption, prm_, flags_);
+        IntegralOutcome outcome;
+        try {
+            outcome = runintegral(prm_, flags_, state_.targeterror, progress, state_.threads);
+        } catch (...) {
+            host_.loopfinished();
+            throw;
+        }
+        host_.loopfinished();
+        if (outcome.aborted) {
+            aborted_ = true;
+            batch_.moredata = false;
+        }
+        const ReportContext ctx{aborted_, batch_.datasetnumber, timeformat(outcome.seconds)};
+        makeintegralreport(state_.report, prm_, flags_, outcome, state_.targeterror, ctx);
+        return afterabort(deliver());
+    }
+
     RunOutcome afterabort(RunOutcome delivered) const {
         return delivered == RunOutcome::completed && aborted_ ? RunOutcome::aborted : delivered;
     }
@@ -160,14 +194,22 @@ private:
     // Why the dataset just read cannot be simulated; empty when it can.
     std::string checkproblem() const {
         if (!batch_.readerror.empty()) return readerrorreason(batch_.readerror);
-        const DatasetProblem problem = checkdataset(flags_, prm_);
+        DatasetProblem problem = checkdataset(flags_, prm_);
+        // The integral method makes no emissions: their number is not checked.
+        const bool integral = state_.method == Method::integral;
+        if (integral && problem == DatasetProblem::toomanyemissions) {
+            GeometryFlags f = flags_;
+            RunParameters p = prm_;
+            p.emissions = 1;
+            problem = checkdataset(f, p);
+        }
         // The one reason that names a value: which length, and its size.
         if (problem == DatasetProblem::lengthoutofrange)
             return lengthmessage(checklengths(flags_, prm_));
         const std::string reason = problemreason(problem);
         if (!reason.empty()) return reason;
         // Every statistic divides by the number of emissions.
-        if (prm_.emissions == 0) return "the number of emissions is 0";
+        if (prm_.emissions == 0 && !integral) return "the number of emissions is 0";
         return {};
     }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/geometry.h"
+#include "engine/integral/average.h"
 #include "engine/mtrandom.h"
 #include "engine/run.h"
 #include "engine/split.h"
@@ -26,6 +27,8 @@ struct RunState {
     std::unique_ptr<MTRandomState> generator;  // replaced by every run command
     int threads = 1;                           // a large dataset is split over this many threads
     Partners* partners = nullptr;              // and over these processes (MPI), if any
+    Method method = Method::emissions;         // the integral method ignores the count
+    double targeterror = defaulttarget;        // its target relative error (99.9%)
 };
 
 class RunHost : public LoopHost, public Prompter {
@@ -53,6 +56,9 @@ public:
     // such request (its Escape key is polled inside the loop); the command
     // line uses it for a signal that arrives outside the loop.
     virtual bool stoprequested() { return false; }
+    // The integral method's progress, in place of progressstep: the share of
+    // the way to the target error and the solid angle so far.
+    virtual void integralprogress(double /*share*/, double /*omega*/) {}
 };
 
 enum class RunOutcome {
