@@ -58,16 +58,19 @@ std::uint64_t splitmix(std::uint64_t& s) {
 
 // The sums of one chunk of source points.
 struct Sums {
+    double weight = 0;
     double omega = 0, path = 0;
     std::array<double, facecount> faces{};
     bool inside = false;
     void add(const PointValues& v, double w) {
+        weight += w;
         omega += w * v.omega;
         path += w * v.path;
         for (int f = 0; f < facecount; ++f) faces[f] += w * v.faces[f];
         inside = inside || (v.inside && w > 0);
     }
     void add(const Sums& s) {
+        weight += s.weight;
         omega += s.omega;
         path += s.path;
         for (int f = 0; f < facecount; ++f) faces[f] += s.faces[f];
@@ -112,6 +115,10 @@ long long nowms() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
+
+// Relative rounding of a point's values and of the sums, added to a
+// non-zero spread.
+constexpr double roundingallowance = 1e-14;
 
 constexpr std::uint32_t chunk = 32;       // points per chunk
 constexpr std::uint32_t firstset = 64;    // points per randomisation at first
@@ -235,12 +242,12 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
         for (std::size_t t = 0; t < tasks; ++t) totals[t / perset].add(results[t]);
         done = upto;
 
-        // The estimate of each randomisation, and their spread.
-        const double n = done;
+        // The estimate of each randomisation (weighted points, normalised by
+        // their weight so that a constant is exact), and their spread.
         double mean = 0;
         std::array<double, R> omegas{}, ratios{};
         for (int r = 0; r < R; ++r) {
-            omegas[r] = totals[r].omega / n;
+            omegas[r] = totals[r].weight > 0 ? totals[r].omega / totals[r].weight : 0;
             ratios[r] = totals[r].omega > 0 ? totals[r].path / totals[r].omega : 0;
             mean += omegas[r];
         }
@@ -254,11 +261,16 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
         }
         Sums all;
         for (const Sums& s : totals) all.add(s);
-        out.omega = all.omega / (n * R);
-        out.omegaerror = studentt999 * std::sqrt(var / (R - 1) / R);
+        const double weight = all.weight > 0 ? all.weight : 1;
+        out.omega = all.omega / weight;
         out.meanpath = all.omega > 0 ? all.path / all.omega : 0;
+        // The spread of the randomisations, plus an allowance for rounding in
+        // the per-point values and the sums when that spread is tiny.
+        out.omegaerror = studentt999 * std::sqrt(var / (R - 1) / R);
         out.meanpatherror = studentt999 * std::sqrt(rvar / (R - 1) / R);
-        for (int f = 0; f < facecount; ++f) out.faces[f] = all.faces[f] / (n * R);
+        if (out.omegaerror > 0) out.omegaerror += roundingallowance * out.omega;
+        if (out.meanpatherror > 0) out.meanpatherror += roundingallowance * out.meanpath;
+        for (int f = 0; f < facecount; ++f) out.faces[f] = all.faces[f] / weight;
         out.sourceinside = all.inside;
         out.points = static_cast<std::uint64_t>(done) * R;
         out.perset = done;
