@@ -1,5 +1,8 @@
 // The integral method for one dataset: the per-point values averaged over the
-// source by randomised quasi-Monte Carlo. Each of R independent Owen-scrambled
+// source. Where every value is analytic over the whole source (the source
+// clear of every face plane, mantle and sphere), a Gauss product rule of
+// rising order, its error the difference of two orders; otherwise randomised
+// quasi-Monte Carlo. Each of R independent Owen-scrambled
 // Sobol' point sets gives an unbiased estimate; their spread gives a Student-t
 // 99.9% interval. The point sets double until the interval's half-width is at
 // most the target times the solid angle. Points are evaluated in fixed chunks
@@ -45,6 +48,9 @@ struct IntegralOutcome {
     bool aborted = false;      // refinement stopped by the host
     std::uint64_t points = 0;  // source points evaluated, over all randomisations
     std::uint64_t perset = 0;  // points in each randomisation
+    // A Gauss product rule of this many nodes per axis, its error the
+    // difference from half as many (0: randomised quasi-Monte Carlo).
+    int order = 0;
     double seconds = 0;        // wall time of the evaluation
 };
 
