@@ -90,15 +90,14 @@ FaceSum edgesum(double ax, double ay, double bx, double by, double L, bool needp
     };
     out.omega = term(tb) - term(ta);
     if (needpath && L > 0 && a != 0) {
-        // In the angle swept at the foot, theta = atan(t / a), the integrand
-        // 1/2 ln(1 + (a^2 + t^2) / L^2) is smooth.
-        const double q = a2 / L2;
-        auto f = [&](double th) {
-            const double c = std::cos(th);
-            return 0.5 * std::log1p(q / (c * c));
+        // Along the edge, graded toward the foot's projection when the foot
+        // lies near the edge's line. (In the angle swept at the foot the
+        // range itself loses its digits for a far edge.)
+        auto f = [&](double t) {
+            const double q = a2 + t * t;
+            return 0.5 * log1pratio(q / L2) * a / L2;
         };
-        const double th0 = std::atan(ta / a), th1 = std::atan(tb / a);
-        out.path = th1 > th0 ? quad(f, th0, th1) : -quad(f, th1, th0);
+        out.path = gradedquad(f, ta, tb, 0.0, std::abs(a));
     }
     return out;
 }
@@ -310,10 +309,23 @@ FaceSum facevalues(const Face& f, Vec3 p, const Emitting& em, bool needpath) {
         for (std::size_t i = 0; i < poly.size(); ++i) {
             const auto& a = poly[i];
             const auto& b = poly[(i + 1) % poly.size()];
-            const FaceSum e = edgesum(a[0] - fx, a[1] - fy, b[0] - fx, b[1] - fy, L, needpath);
-            out.omega += e.omega;
-            sum += e.path;
+            if (needpath) sum += edgesum(a[0] - fx, a[1] - fy, b[0] - fx, b[1] - fy, L, true).path;
         }
+        // The solid angle as a fan of triangles (Van Oosterom and Strackee),
+        // the triple product formed from the polygon's own edges so that it
+        // keeps its digits far away and in the plane.
+        for (std::size_t i = 1; i + 1 < poly.size(); ++i) {
+            const Vec3 a{poly[0][0] - fx, poly[0][1] - fy, -L};
+            const Vec3 b{poly[i][0] - fx, poly[i][1] - fy, -L};
+            const Vec3 c{poly[i + 1][0] - fx, poly[i + 1][1] - fy, -L};
+            const double e1x = poly[i][0] - poly[0][0], e1y = poly[i][1] - poly[0][1];
+            const double e2x = poly[i + 1][0] - poly[0][0], e2y = poly[i + 1][1] - poly[0][1];
+            const double triple = -L * (e1x * e2y - e1y * e2x);
+            const double na = norm(a), nb = norm(b), nc = norm(c);
+            const double den = na * nb * nc + dot(a, b) * nc + dot(a, c) * nb + dot(b, c) * na;
+            out.omega += 2 * std::atan2(triple, den);
+        }
+        out.omega = std::abs(out.omega);
         out.path = sum;
     }
     out.omega = std::max(0.0, out.omega);

@@ -145,9 +145,9 @@ def cylinder(R, t2, p, zs=None):
     if clip := clipof(-t2):
         if clip[0] == 0 and clip[1] == 0:
             bottom = disc_omega(R, px, py, abs(pz + t2)) if clip[2] > 0 else mp.mpf(0)
-    path = sidepath
-    if zs is None:
-        path += -pz * disc_path(R, rho, abs(pz)) + (pz + t2) * disc_path(R, rho, abs(pz + t2))
+    path = sidepath - pz * disc_path(R, rho, abs(pz)) + (pz + t2) * disc_path(R, rho, abs(pz + t2))
+    if zs is not None:
+        path = mp.mpf(-1)  # the clipped ends' terms are not computed here
     inside = rho < R and -t2 < pz < 0
     if inside:
         return 4 * PI if zs is None else 2 * PI, path, None, None, None
@@ -170,7 +170,7 @@ def rect_path(x1, x2, y1, y2, L):
     def f(x):
         q = mp.sqrt(x * x + L * L)
         return (mp.atan(y2 / q) - mp.atan(y1 / q)) / q
-    return L * quad(f, sorted(set([x1, 0, x2])) if x1 < 0 < x2 else [x1, x2])
+    return quad(f, sorted(set([x1, 0, x2])) if x1 < 0 < x2 else [x1, x2])
 
 
 def cuboid(a2, b2, t2, p):
