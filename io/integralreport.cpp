@@ -74,6 +74,13 @@ void makeintegralreport(Report& report, const RunParameters& prm, const Geometry
         line[9] =
             "Method: integral, exact to rounding for a point source (one source point); "
             "the number of emissions is not used";
+    } else if (out.order > 0) {
+        line[9] = "Method: integral over the source to a relative error of " +
+                  generalformat(target, 3, 0) + ": Gauss product rule of " +
+                  plainformat(out.order) + " nodes per axis, error from " +
+                  plainformat(out.order / 2) + " nodes, " +
+                  plainformat(static_cast<double>(out.points)) +
+                  " source points; the number of emissions is not used";
     } else {
         line[9] = "Method: integral over the source to a relative error of " +
                   generalformat(target, 3, 0) + " (99.9%): " + plainformat(randomisations) +
