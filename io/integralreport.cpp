@@ -87,7 +87,13 @@ void makeintegralreport(Report& report, const RunParameters& prm, const Geometry
                   " randomisations of " + plainformat(static_cast<double>(out.perset)) +
                   " scrambled Sobol' points, " + plainformat(static_cast<double>(out.points)) +
                   " source points; the number of emissions is not used";
-        if (!ctx.aborted && rel > target) line[9] += crlf + "(the target error was not reached)";
+    }
+    if (!out.exact) {
+        if (ctx.aborted) {
+            line[9] += crlf + "(stopped before the target error was reached)";
+        } else if (rel > target) {
+            line[9] += crlf + "(the target error was not reached)";
+        }
     }
     const ValueText sharetext = witherror(share, shareerror);
     line[10] = "Expected share of emissions passing through " + detectorname(kind) + " = " +
