@@ -12,7 +12,7 @@ using namespace korvex;
 
 namespace {
 
-const DetectorShape shapes[] = {
+const DetectorBody shapes[] = {
     {DetectorKind::cuboid, 0, 4, 4, 2},        {DetectorKind::rectwindow, 0, 4, 4, 0},
     {DetectorKind::discwindow, 3.81, 0, 0, 0}, {DetectorKind::cylinder, 3.81, 0, 0, 7.62},
     {DetectorKind::sphere, 3.81, 0, 0, 0},
@@ -20,7 +20,7 @@ const DetectorShape shapes[] = {
 const char* const names[] = {"cuboid", "rectwindow", "discwindow", "cylinder", "sphere"};
 
 void point(benchmark::State& state) {
-    const DetectorShape& det = shapes[state.range(0)];
+    const DetectorBody& det = shapes[state.range(0)];
     Emitting em;
     if (state.range(1)) em = {false, {0, std::sin(0.5), std::cos(0.5)}};
     double i = 0, sum = 0;

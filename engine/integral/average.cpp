@@ -78,7 +78,7 @@ struct Sums {
     }
 };
 
-DetectorShape shapeof(const RunParameters& prm, const GeometryFlags& flags) {
+DetectorBody shapeof(const RunParameters& prm, const GeometryFlags& flags) {
     return {detectorkind(flags), prm.r2, prm.a2, prm.b2, prm.t2};
 }
 
@@ -155,7 +155,7 @@ struct WeightedPoint {
 
 // The weighted sums over the points, in fixed chunks added in order (the same
 // for any number of threads); false when the host asked to stop.
-bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorShape& det, const Emitting& em,
+bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorBody& det, const Emitting& em,
               IntegralHost& host, int workers, Sums& total) {
     constexpr std::size_t size = 32;
     const std::size_t tasks = (pts.size() + size - 1) / size;
@@ -205,7 +205,7 @@ bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorShape& det, c
 // sphere), judged on a box about the source, and for 2 pi the detector lies
 // wholly in front of every source point or wholly behind it.
 bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
-                const DetectorShape& det, const Emitting& em) {
+                const DetectorBody& det, const Emitting& em) {
     Vec3 lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};
     auto take = [&](Vec3 q, double ex, double ey, double ez) {
         lo = {std::min(lo.x, q.x - ex), std::min(lo.y, q.y - ey), std::min(lo.z, q.z - ez)};
@@ -381,7 +381,7 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
     const long long start = nowms();
     flags.rotated = isrotated(prm);
     const Frame frame = makeframe(prm, flags.rotated);
-    const DetectorShape det = shapeof(prm, flags);
+    const DetectorBody det = shapeof(prm, flags);
     const SourceKind kind = sourcekind(flags);
     Emitting em;
     em.fourpi = flags.fourpisrc;

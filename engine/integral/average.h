@@ -51,7 +51,7 @@ struct IntegralOutcome {
     // A Gauss product rule of this many nodes per axis, its error the
     // difference from half as many (0: randomised quasi-Monte Carlo).
     int order = 0;
-    double seconds = 0;        // wall time of the evaluation
+    double seconds = 0;  // wall time of the evaluation
 };
 
 // Runs the integral method; flags.rotated is set as rundataset sets it. The

@@ -19,7 +19,7 @@
 
 namespace korvex {
 
-struct DetectorShape {
+struct DetectorBody {
     DetectorKind kind = DetectorKind::cylinder;
     double r2 = 0, a2 = 0, b2 = 0, t2 = 0;
 };
@@ -43,7 +43,7 @@ struct Emitting {
     Vec3 zs{0, 0, 1};  // unit, detector frame; used for 2 pi only
 };
 
-PointValues pointvalues(const DetectorShape& det, Vec3 p, const Emitting& em);
+PointValues pointvalues(const DetectorBody& det, Vec3 p, const Emitting& em);
 
 // Per-face pieces, exposed for their reference tests.
 

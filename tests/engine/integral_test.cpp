@@ -46,7 +46,7 @@ bool close(double got, double want, double rel) {
 
 TEST(IntegralPoint, AgreesWithReferencesAtHardPoints) {
     for (const Row& r : rows) {
-        const DetectorShape det{r.kind, r.dims[0], r.dims[1], r.dims[2], r.dims[3]};
+        const DetectorBody det{r.kind, r.dims[0], r.dims[1], r.dims[2], r.dims[3]};
         Emitting em;
         if (r.zs.x != 0 || r.zs.y != 0 || r.zs.z != 0) {
             em.fourpi = false;
@@ -93,8 +93,8 @@ TEST(IntegralPoint, DiscSolidAngleAtTheNotedValues) {
 }
 
 TEST(IntegralPoint, WindowsCountOnlyFromAbove) {
-    const DetectorShape disc{dsc, 2, 0, 0, 0};
-    const DetectorShape rect{DetectorKind::rectwindow, 0, 2, 2, 0};
+    const DetectorBody disc{dsc, 2, 0, 0, 0};
+    const DetectorBody rect{DetectorKind::rectwindow, 0, 2, 2, 0};
     Emitting four;
     Emitting tilted{false, {0, std::sin(0.5), std::cos(0.5)}};
     // Below: nothing, and underneath the outline the warning.
@@ -112,8 +112,8 @@ TEST(IntegralPoint, WindowsCountOnlyFromAbove) {
 }
 
 TEST(IntegralPoint, OnAFaceTakesTheSideTheRayLeavesInto) {
-    const DetectorShape c{cyl, 2, 0, 0, 3};
-    const DetectorShape b{cub, 0, 2, 2, 3};
+    const DetectorBody c{cyl, 2, 0, 0, 3};
+    const DetectorBody b{cub, 0, 2, 2, 3};
     for (const auto& det : {c, b}) {
         const PointValues top = pointvalues(det, {0.3, 0.2, 0}, {});
         EXPECT_DOUBLE_EQ(top.omega, 2 * pi);
