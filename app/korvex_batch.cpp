@@ -79,9 +79,9 @@ void setsignals() {
 #endif
 const char* const program = KORVEX_PROGRAM;
 
-const char* const usage =
-    "usage: " KORVEX_PROGRAM
-    " [--seed N] [--threads N] [--jsonl FILE] [--csv FILE] [--quiet] DATAFILE RESULTSFILE\n";
+const char* const usage = "usage: " KORVEX_PROGRAM
+                          " [--method emissions|integral] [--error X] [--seed N] [--threads N]\n"
+                          "       [--jsonl FILE] [--csv FILE] [--quiet] DATAFILE RESULTSFILE\n";
 
 const char* const helptext =
     "Runs every dataset of DATAFILE and appends each dataset's report (or a\n"
@@ -89,12 +89,23 @@ const char* const helptext =
     "Each entry is written whole and synced to disk; several runs may append to\n"
     "one RESULTSFILE at once. A FIFO serves as DATAFILE or RESULTSFILE too.\n"
     "\n"
+    "  --method emissions\n"
+    "              simulate the emissions of each dataset (the default)\n"
+    "  --method integral\n"
+    "              compute each dataset by the integral method instead: exact\n"
+    "              over the detector for each source point, averaged over the\n"
+    "              source by randomised quasi-Monte Carlo until the relative\n"
+    "              99.9% error is at most X; the number of emissions of a\n"
+    "              dataset is not used (a point source is exact)\n"
+    "  --error X   the integral method's target relative error, 1E-12 to 0.1\n"
+    "              (default 1E-6)\n"
     "  --seed N    seed the generator with N (1 to 4294967294), so that a run\n"
     "              repeats exactly; without it the clock seeds the run\n"
     "  --threads N split each large dataset over N threads (default: all\n"
     "              cores); the results are the same for every N\n"
     "  --jsonl FILE  also append one JSON object a line per dataset to FILE\n"
-    "              (schema \"korvex-result/1\", see the manual page)\n"
+    "              (schema \"korvex-result/1\", see the manual page); runs of\n"
+    "              emissions only\n"
     "  --csv FILE  also append the same records to FILE as CSV rows, with a\n"
     "              header row in a new file\n"
     "  --quiet     no progress on stderr\n"
@@ -113,6 +124,8 @@ const char* const helptext =
     "(130 for SIGINT, 143 for SIGTERM, 129 for SIGHUP).\n";
 
 struct Options {
+    korvex::Method method = korvex::Method::emissions;
+    double target = korvex::defaulttarget;
     std::optional<std::uint32_t> seed;
     int threads = korvex::allcores();
     bool quiet = false;
@@ -125,8 +138,9 @@ struct Options {
 constexpr std::uint64_t maxthreads = 65536;
 
 korvex::CommandLine scan(int argc, const char* const* argv) {
-    return korvex::scancommandline(argc, argv, {"--seed", "--threads", "--jsonl", "--csv"},
-                                   {"--quiet"});
+    return korvex::scancommandline(
+        argc, argv, {"--seed", "--threads", "--jsonl", "--csv", "--method", "--error"},
+        {"--quiet"});
 }
 
 int usageerror(const std::string& what) {
@@ -189,8 +203,23 @@ public:
         if (!progress()) return;
         if (terminal_) {
             draw(0, 0);
+        } else if (options_.method == korvex::Method::integral) {
+            std::cerr << caption_ << ": integral, target error "
+                      << korvex::generalformat(options_.target, 3, 0) << "\n";
         } else {
             std::cerr << caption_ << ": " << korvex::plainformat(emissions_) << " emissions\n";
+        }
+    }
+
+    void integralprogress(double share, double omega) override {
+        ++steps_;
+        if (!progress()) return;
+        if (terminal_) {
+            draw(share, omega);
+        } else if (steps_ % 4 == 0) {
+            std::cerr << caption_ << ": " << static_cast<int>(share * 100)
+                      << "% of the way to the target error, solid angle so far "
+                      << korvex::fixed7(omega) << " sr\n";
         }
     }
 
@@ -282,6 +311,21 @@ std::optional<int> readcommandline(const korvex::CommandLine& line, Options& opt
         }
         options.threads = static_cast<int>(*value);
     }
+    if (const auto method = line.values.find("--method"); method != line.values.end()) {
+        if (method->second == "integral") {
+            options.method = korvex::Method::integral;
+        } else if (method->second != "emissions") {
+            return usageerror("--method takes emissions or integral, not '" + method->second + "'");
+        }
+    }
+    if (const auto error = line.values.find("--error"); error != line.values.end()) {
+        const auto value = korvex::parsenumber(error->second);
+        if (!value || !(*value >= korvex::smallesttarget) || !(*value <= 0.1)) {
+            return usageerror("--error takes a number from 1E-12 to 0.1, not '" + error->second +
+                              "'");
+        }
+        options.target = *value;
+    }
     if (line.files.size() > 2) return usageerror("too many arguments");
     if (line.files.size() < 2) return usageerror("DATAFILE and RESULTSFILE are needed");
     options.datafile = line.files[0];
@@ -293,6 +337,10 @@ std::optional<int> readcommandline(const korvex::CommandLine& line, Options& opt
         if (value->second.empty()) return usageerror(std::string(option) + " needs a file name");
         *into = value->second;
     }
+    // The records hold an emission run's counts; the integral method has none.
+    if (options.method == korvex::Method::integral &&
+        !(options.jsonlfile.empty() && options.csvfile.empty()))
+        return usageerror("--jsonl and --csv record runs of emissions, not --method integral");
     // Two outputs in one file would interleave into neither format.
     const std::string* outputs[] = {&options.datafile, &options.resultsfile, &options.jsonlfile,
                                     &options.csvfile};
@@ -348,6 +396,8 @@ int main(int argc, char** argv) {
     state.record.program = program;
     state.record.version = KORVEX_VERSION;
     state.record.threads = options.threads;
+    state.method = options.method;
+    state.targeterror = options.target;
 #ifdef KORVEX_MPI
     if (const int refused = mpi.start(options.threads); refused != 0) {
         std::cerr << usage;

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "io/batch.h"
+#include "io/integralreport.h"
 #include "io/numbers.h"
 #include "io/resultsfile.h"
 
@@ -155,6 +156,7 @@ private:
         const double asked = prm_.emissions;
         const std::string caption =
             batchrun_ ? "Dataset " + plainformat(batch_.datasetnumber) + " from file" : " ";
+        if (state_.method == Method::integral) return integral(caption);
         host_.loopstarting(caption, prm_, flags_);
         DatasetOutcome outcome;
         try {
@@ -181,12 +183,53 @@ private:
         return afterabort(deliver(&record));
     }
 
+    // The dataset by the integral method: no emissions, the same report
+    // lines where they mean the same thing.
+    RunOutcome integral(const std::string& caption) {
+        class Progress : public IntegralHost {
+        public:
+            explicit Progress(RunHost& host) : host_(host) {}
+            void integralprogress(double share, double omega) override {
+                host_.integralprogress(share, omega);
+            }
+            bool pollabort() override { return host_.pollabort(); }
+
+        private:
+            RunHost& host_;
+        } progress(host_);
+        host_.loopstarting(caption, prm_, flags_);
+        IntegralOutcome outcome;
+        try {
+            outcome = runintegral(prm_, flags_, state_.targeterror, progress, state_.threads);
+        } catch (...) {
+            host_.loopfinished();
+            throw;
+        }
+        host_.loopfinished();
+        if (outcome.aborted) {
+            aborted_ = true;
+            batch_.moredata = false;
+        }
+        const ReportContext ctx{aborted_, batch_.datasetnumber, timeformat(outcome.seconds)};
+        makeintegralreport(state_.report, prm_, flags_, outcome, state_.targeterror, ctx);
+        // No record: the records hold an emission run's counts (korvex-batch
+        // refuses --jsonl and --csv with this method).
+        return afterabort(deliver(nullptr));
+    }
+
     RunOutcome afterabort(RunOutcome delivered) const {
         return delivered == RunOutcome::completed && aborted_ ? RunOutcome::aborted : delivered;
     }
 
     // Why the dataset just read cannot be simulated; empty when it can.
-    std::string checkproblem() const { return datasetproblem(flags_, prm_, batch_.readerror); }
+    std::string checkproblem() const {
+        if (state_.method != Method::integral)
+            return datasetproblem(flags_, prm_, batch_.readerror);
+        // The integral method makes no emissions: their number is not checked.
+        RunParameters p = prm_;
+        p.emissions = 1;
+        return datasetproblem(flags_, p, batch_.readerror);
+    }
 
     // A problem entry replaces the report and becomes the last results.
     RunOutcome deliverproblem(const std::string& reason) {
@@ -210,7 +253,8 @@ private:
             return RunOutcome::completed;
         }
         if (!results_.append(state_.report.lastresults)) return fail(results_.error());
-        if (state_.jsonlfile.empty() && state_.csvfile.empty()) return RunOutcome::completed;
+        if (!record || (state_.jsonlfile.empty() && state_.csvfile.empty()))
+            return RunOutcome::completed;
         RecordContext context = state_.record;
         context.seed = seed_;
         context.dataset = batch_.datasetnumber;

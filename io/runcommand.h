@@ -11,6 +11,7 @@
 
 #include "engine/dataset.h"
 #include "engine/geometry.h"
+#include "engine/integral/average.h"
 #include "engine/mtrandom.h"
 #include "engine/run.h"
 #include "engine/split.h"
@@ -34,6 +35,8 @@ struct RunState {
     // the seed, the dataset's number and the date are filled per dataset.
     std::string jsonlfile, csvfile;
     RecordContext record;
+    Method method = Method::emissions;   // the integral method ignores the count
+    double targeterror = defaulttarget;  // its target relative error (99.9%)
 };
 
 class RunHost : public LoopHost, public Prompter {
@@ -61,6 +64,9 @@ public:
     // such request (its Escape key is polled inside the loop); the command
     // line uses it for a signal that arrives outside the loop.
     virtual bool stoprequested() { return false; }
+    // The integral method's progress, in place of progressstep: the share of
+    // the way to the target error and the solid angle so far.
+    virtual void integralprogress(double /*share*/, double /*omega*/) {}
 };
 
 enum class RunOutcome {
