@@ -29,8 +29,8 @@ TEST(KorvexBatch, UsageErrors) {
 
     Outcome o = run(dir, {"--help"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_NE(o.out.find("usage: korvex-batch [--seed N] [--threads N] [--quiet] DATAFILE "
-                         "RESULTSFILE"),
+    EXPECT_NE(o.out.find("usage: korvex-batch [--method emissions|integral] [--error X] "
+                         "[--seed N] [--threads N] [--quiet]\n       DATAFILE RESULTSFILE"),
               std::string::npos);
     o = run(dir, {"--version"});
     EXPECT_EQ(o.status, 0);
@@ -48,6 +48,11 @@ TEST(KorvexBatch, UsageErrors) {
         {"--threads=2x", data, results},
         {"--threads"},
         {"--fast", data, results},
+        {"--method", "fast", data, results},
+        {"--error", "0", data, results},
+        {"--error", "1E-13", data, results},
+        {"--error", "0.5", data, results},
+        {"--error", "x", data, results},
     };
     for (const auto& args : wrong) {
         o = run(dir, args);
