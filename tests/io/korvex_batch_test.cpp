@@ -14,9 +14,9 @@
 #include <sstream>
 
 #include "batchprogram.h"
-#include "io/rotationsense.h"
 #include "io/numbers.h"
 #include "io/record.h"
+#include "io/rotationsense.h"
 
 namespace korvex {
 namespace {
@@ -37,8 +37,9 @@ TEST(KorvexBatch, UsageErrors) {
 
     Outcome o = run(dir, {"--help"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_NE(o.out.find("usage: korvex-batch [--seed N] [--threads N] [--jsonl FILE] [--csv "
-                         "FILE] [--quiet] DATAFILE RESULTSFILE"),
+    EXPECT_NE(o.out.find("usage: korvex-batch [--method emissions|integral] [--error X] "
+                         "[--seed N] [--threads N]\n       [--jsonl FILE] [--csv FILE] [--quiet] "
+                         "DATAFILE RESULTSFILE"),
               std::string::npos);
     o = run(dir, {"--version"});
     EXPECT_EQ(o.status, 0);
@@ -60,6 +61,13 @@ TEST(KorvexBatch, UsageErrors) {
         {"--jsonl", results, data, results},
         {"--jsonl", dir.file("r"), "--csv", dir.file("r"), data, results},
         {"--csv", data, data, results},
+        {"--method", "fast", data, results},
+        {"--error", "0", data, results},
+        {"--error", "1E-13", data, results},
+        {"--error", "0.5", data, results},
+        {"--error", "x", data, results},
+        // The records hold an emission run's counts.
+        {"--method", "integral", "--jsonl", dir.file("r"), data, results},
     };
     for (const auto& args : wrong) {
         o = run(dir, args);
