@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <type_traits>
 
 #include "io/batch.h"
 #include "io/integralreport.h"
@@ -157,20 +158,10 @@ private:
         const std::string caption =
             batchrun_ ? "Dataset " + plainformat(batch_.datasetnumber) + " from file" : " ";
         if (state_.method == Method::integral) return integral(caption);
-        host_.loopstarting(caption, prm_, flags_);
-        DatasetOutcome outcome;
-        try {
-            outcome =
-                rundataset(prm_, flags_, *state_.generator, host_, state_.threads, state_.partners);
-        } catch (...) {
-            host_.loopfinished();
-            throw;
-        }
-        host_.loopfinished();
-        if (outcome.aborted) {
-            aborted_ = true;
-            batch_.moredata = false;
-        }
+        const DatasetOutcome outcome = computed(caption, [&] {
+            return rundataset(prm_, flags_, *state_.generator, host_, state_.threads,
+                              state_.partners);
+        });
         const ReportContext ctx{aborted_, batch_.datasetnumber,
                                 timeformat(outcome.tallies.seconds)};
         makereport(state_.report, prm_, flags_, outcome.tallies, ctx);
@@ -197,10 +188,24 @@ private:
         private:
             RunHost& host_;
         } progress(host_);
+        const IntegralOutcome outcome = computed(caption, [&] {
+            return runintegral(prm_, flags_, state_.targeterror, progress, state_.threads);
+        });
+        const ReportContext ctx{aborted_, batch_.datasetnumber, timeformat(outcome.seconds)};
+        makeintegralreport(state_.report, prm_, flags_, outcome, state_.targeterror, ctx);
+        // No record: the records hold an emission run's counts (korvex-batch
+        // refuses --jsonl and --csv with this method).
+        return afterabort(deliver(nullptr));
+    }
+
+    // One dataset's computation (either method) between the host's loop start
+    // and end, the end also when it throws; an aborted one ends a batch run.
+    template <class Compute>
+    std::invoke_result_t<Compute> computed(const std::string& caption, Compute compute) {
         host_.loopstarting(caption, prm_, flags_);
-        IntegralOutcome outcome;
+        std::invoke_result_t<Compute> outcome;
         try {
-            outcome = runintegral(prm_, flags_, state_.targeterror, progress, state_.threads);
+            outcome = compute();
         } catch (...) {
             host_.loopfinished();
             throw;
@@ -210,11 +215,7 @@ private:
             aborted_ = true;
             batch_.moredata = false;
         }
-        const ReportContext ctx{aborted_, batch_.datasetnumber, timeformat(outcome.seconds)};
-        makeintegralreport(state_.report, prm_, flags_, outcome, state_.targeterror, ctx);
-        // No record: the records hold an emission run's counts (korvex-batch
-        // refuses --jsonl and --csv with this method).
-        return afterabort(deliver(nullptr));
+        return outcome;
     }
 
     RunOutcome afterabort(RunOutcome delivered) const {
