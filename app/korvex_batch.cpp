@@ -105,8 +105,7 @@ const char* const helptext =
     "  --threads N split each large dataset over N threads (default: all\n"
     "              cores); the results are the same for every N\n"
     "  --jsonl FILE  also append one JSON object a line per dataset to FILE\n"
-    "              (schema \"korvex-result/1\", see the manual page); runs of\n"
-    "              emissions only\n"
+    "              (schema \"korvex-result/1\", see the manual page)\n"
     "  --csv FILE  also append the same records to FILE as CSV rows, with a\n"
     "              header row in a new file\n"
     "  --quiet     no progress on stderr\n"
@@ -338,10 +337,6 @@ std::optional<int> readcommandline(const korvex::CommandLine& line, Options& opt
         if (value->second.empty()) return usageerror(std::string(option) + " needs a file name");
         *into = value->second;
     }
-    // The records hold an emission run's counts; the integral method has none.
-    if (options.method == korvex::Method::integral &&
-        !(options.jsonlfile.empty() && options.csvfile.empty()))
-        return usageerror("--jsonl and --csv record runs of emissions, not --method integral");
     // Two outputs in one file would interleave into neither format.
     const std::string* outputs[] = {&options.datafile, &options.resultsfile, &options.jsonlfile,
                                     &options.csvfile};

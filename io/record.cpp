@@ -20,14 +20,43 @@ std::vector<std::string> makecolumns() {
                                   "seed",     "dataset",  "threads", "processes", "source",
                                   "detector", "emission", "window"};
     for (const ValueInfo& i : valuetable()) c.emplace_back(i.name);
-    for (const char* k :
-         {"status",         "problem",         "emitted",         "hits",
-          "solidangle",     "solidanglesigma", "solidangleerror", "confidencefactor",
-          "relativeerror",  "hitpercent",      "sidehits",        "tophits",
-          "bottomhits",     "topfacehits",     "bottomfacehits",  "xplusfacehits",
-          "xminusfacehits", "yplusfacehits",   "yminusfacehits",  "meanpath",
-          "meanpatherror",  "meanpathsigma",   "sourceinside",    "warnings",
-          "seconds"})
+    for (const char* k : {"status",
+                          "problem",
+                          "emitted",
+                          "hits",
+                          "solidangle",
+                          "solidanglesigma",
+                          "solidangleerror",
+                          "confidencefactor",
+                          "relativeerror",
+                          "hitpercent",
+                          "sidehits",
+                          "tophits",
+                          "bottomhits",
+                          "topfacehits",
+                          "bottomfacehits",
+                          "xplusfacehits",
+                          "xminusfacehits",
+                          "yplusfacehits",
+                          "yminusfacehits",
+                          "meanpath",
+                          "meanpatherror",
+                          "meanpathsigma",
+                          "sourceinside",
+                          "warnings",
+                          "seconds",
+                          "targeterror",
+                          "rule",
+                          "points",
+                          "sideshare",
+                          "topshare",
+                          "bottomshare",
+                          "topfaceshare",
+                          "bottomfaceshare",
+                          "xplusfaceshare",
+                          "xminusfaceshare",
+                          "yplusfaceshare",
+                          "yminusfaceshare"})
         c.emplace_back(k);
     return c;
 }
@@ -43,42 +72,16 @@ const char* statusword(RecordStatus s) {
 
 std::uint64_t whole(double count) { return static_cast<std::uint64_t>(count); }
 
-// The results of a dataset that ran.
-void addresults(Record& r, const GeometryFlags& flags, const RunTallies& t) {
-    const Estimate e = estimate(flags, t);
-    const DetectorKind kind = detectorkind(flags);
-    r.push_back({"emitted", whole(t.emitted)});
-    r.push_back({"hits", whole(t.hits)});
-    r.push_back({"solidangle", e.solidangle});
-    r.push_back({"solidanglesigma", static_cast<double>(e.anglesigma)});
-    r.push_back({"solidangleerror", static_cast<double>(e.angleerror)});
-    r.push_back({"confidencefactor", static_cast<double>(confidence)});
-    if (t.hits != 0) r.push_back({"relativeerror", static_cast<double>(e.relativeerror)});
-    r.push_back({"hitpercent", static_cast<double>(e.hitpercent)});
-    if (kind == DetectorKind::cylinder) {
-        r.push_back({"sidehits", whole(t.sidehits)});
-        r.push_back({"tophits", whole(t.tophits)});
-        r.push_back({"bottomhits", whole(t.bottomhits)});
-    }
-    if (kind == DetectorKind::cuboid) {
-        r.push_back({"topfacehits", whole(t.topfacehits)});
-        r.push_back({"bottomfacehits", whole(t.bottomfacehits)});
-        r.push_back({"xplusfacehits", whole(t.xplusfacehits)});
-        r.push_back({"xminusfacehits", whole(t.xminusfacehits)});
-        r.push_back({"yplusfacehits", whole(t.yplusfacehits)});
-        r.push_back({"yminusfacehits", whole(t.yminusfacehits)});
-    }
-    // A window has no depth, and so no path through it.
-    if (kind != DetectorKind::discwindow && kind != DetectorKind::rectwindow) {
-        r.push_back({"meanpath", e.meanpath});
-        if (t.hits > 0) r.push_back({"meanpatherror", static_cast<double>(e.meanpatherror)});
-        if (t.hits > 1) r.push_back({"meanpathsigma", e.meanpathsigma});
-    }
-    r.push_back({"sourceinside", t.sourceinside});
+bool windowdetector(DetectorKind kind) {
+    return kind == DetectorKind::discwindow || kind == DetectorKind::rectwindow;
+}
+
+void addwarnings(Record& r, const GeometryFlags& flags, bool inside, double seconds) {
+    r.push_back({"sourceinside", inside});
     std::vector<std::string> warnings;
-    if (t.sourceinside) warnings.push_back(sourcewarning(flags));
+    if (inside) warnings.push_back(sourcewarning(flags));
     r.push_back({"warnings", warnings});
-    r.push_back({"seconds", t.seconds});
+    r.push_back({"seconds", seconds});
 }
 
 std::string shortest(double v) {
@@ -106,6 +109,84 @@ std::string csvfield(const RecordValue& value) {
 }
 
 }  // namespace
+
+Record emissionresults(const GeometryFlags& flags, const RunTallies& t) {
+    Record r;
+    const Estimate e = estimate(flags, t);
+    const DetectorKind kind = detectorkind(flags);
+    r.push_back({"emitted", whole(t.emitted)});
+    r.push_back({"hits", whole(t.hits)});
+    r.push_back({"solidangle", e.solidangle});
+    r.push_back({"solidanglesigma", static_cast<double>(e.anglesigma)});
+    r.push_back({"solidangleerror", static_cast<double>(e.angleerror)});
+    r.push_back({"confidencefactor", static_cast<double>(confidence)});
+    if (t.hits != 0) r.push_back({"relativeerror", static_cast<double>(e.relativeerror)});
+    r.push_back({"hitpercent", static_cast<double>(e.hitpercent)});
+    if (kind == DetectorKind::cylinder) {
+        r.push_back({"sidehits", whole(t.sidehits)});
+        r.push_back({"tophits", whole(t.tophits)});
+        r.push_back({"bottomhits", whole(t.bottomhits)});
+    }
+    if (kind == DetectorKind::cuboid) {
+        r.push_back({"topfacehits", whole(t.topfacehits)});
+        r.push_back({"bottomfacehits", whole(t.bottomfacehits)});
+        r.push_back({"xplusfacehits", whole(t.xplusfacehits)});
+        r.push_back({"xminusfacehits", whole(t.xminusfacehits)});
+        r.push_back({"yplusfacehits", whole(t.yplusfacehits)});
+        r.push_back({"yminusfacehits", whole(t.yminusfacehits)});
+    }
+    // A window has no depth, and so no path through it.
+    if (!windowdetector(kind)) {
+        r.push_back({"meanpath", e.meanpath});
+        if (t.hits > 0) r.push_back({"meanpatherror", static_cast<double>(e.meanpatherror)});
+        if (t.hits > 1) r.push_back({"meanpathsigma", e.meanpathsigma});
+    }
+    addwarnings(r, flags, t.sourceinside, t.seconds);
+    return r;
+}
+
+Record integralresults(const GeometryFlags& flags, const IntegralOutcome& out, double target) {
+    Record r;
+    const DetectorKind kind = detectorkind(flags);
+    const double full = fullangle(flags);
+    r.push_back({"solidangle", out.omega});
+    const bool randomised = !out.exact && out.order == 0;
+    // Only the randomised rule's error is a multiple of a standard error
+    // (Student's t over the randomisations); the product rule's is the
+    // difference of two orders, a point source's is zero.
+    if (randomised) r.push_back({"solidanglesigma", out.omegaerror / studentt999});
+    r.push_back({"solidangleerror", out.omegaerror});
+    if (randomised) r.push_back({"confidencefactor", studentt999});
+    if (out.omega > 0) r.push_back({"relativeerror", 100 * out.omegaerror / out.omega});
+    r.push_back({"hitpercent", 100 * out.omega / full});
+    if (!windowdetector(kind) && out.omega > 0) {
+        r.push_back({"meanpath", out.meanpath});
+        r.push_back({"meanpatherror", out.meanpatherror});
+    }
+    addwarnings(r, flags, out.sourceinside, out.seconds);
+    if (!out.exact) r.push_back({"targeterror", target});
+    r.push_back({"rule", std::string(out.exact ? "exact" : randomised ? "qmc" : "gauss")});
+    r.push_back({"points", out.points});
+    // The expected crossings of each face per emission (withheld, as in the
+    // report, when the source reaches inside).
+    const auto share = [&](const char* key, int face) {
+        r.push_back({key, out.faces[face] / full});
+    };
+    if (kind == DetectorKind::cylinder && !out.sourceinside) {
+        share("sideshare", 0);
+        share("topshare", 1);
+        share("bottomshare", 2);
+    }
+    if (kind == DetectorKind::cuboid && !out.sourceinside) {
+        share("topfaceshare", 0);
+        share("bottomfaceshare", 1);
+        share("xplusfaceshare", 2);
+        share("xminusfaceshare", 3);
+        share("yplusfaceshare", 4);
+        share("yminusfaceshare", 5);
+    }
+    return r;
+}
 
 const std::vector<std::string>& recordcolumns() {
     static const std::vector<std::string> columns = makecolumns();
@@ -137,8 +218,10 @@ Record makerecord(const RecordContext& context, const RecordInput& in) {
     r.push_back({"status", std::string(statusword(in.status))});
     if (in.status == RecordStatus::problem) {
         r.push_back({"problem", in.problem});
-    } else if (in.tallies && in.flags) {
-        addresults(r, *in.flags, *in.tallies);
+    } else if (in.flags && (in.integral || in.tallies)) {
+        const Record results = in.integral ? integralresults(*in.flags, *in.integral, in.target)
+                                           : emissionresults(*in.flags, *in.tallies);
+        r.insert(r.end(), results.begin(), results.end());
     }
     return r;
 }

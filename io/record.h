@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/geometry.h"
+#include "engine/integral/average.h"
 #include "engine/tallies.h"
 
 namespace korvex {
@@ -43,21 +44,29 @@ struct RecordContext {
 enum class RecordStatus { done, aborted, problem };
 
 // The record of a dataset. inputs: whether prm and flags hold the dataset's
-// values (false for a dataset whose reading failed). tallies: nullptr for a
-// problem, which carries problem (its reason, as the problem entry words
-// it). emissions is the count asked for (an aborted run's prm holds the
-// count made).
+// values (false for a dataset whose reading failed). tallies (a run of
+// emissions) or integral (the integral method, computed to the relative
+// error target): nullptr for a problem, which carries problem (its reason,
+// as the problem entry words it). emissions is the count asked for (an
+// aborted run's prm holds the count made).
 struct RecordInput {
     const GeometryFlags* flags = nullptr;
     const RunParameters* prm = nullptr;  // angles in radians
     double emissions = 0;
     bool inputs = true;
     const RunTallies* tallies = nullptr;
+    const IntegralOutcome* integral = nullptr;
+    double target = 0;
     RecordStatus status = RecordStatus::done;
     std::string problem;
 };
 
 Record makerecord(const RecordContext& context, const RecordInput& input);
+
+// The results part of a record alone (the fields from "emitted" on), for a
+// run of emissions and for the integral method.
+Record emissionresults(const GeometryFlags& flags, const RunTallies& tallies);
+Record integralresults(const GeometryFlags& flags, const IntegralOutcome& outcome, double target);
 
 // The local time now as ISO 8601 with milliseconds and the offset from UTC:
 // "2026-12-08T14:05:09.123+01:00".

@@ -193,9 +193,14 @@ private:
         });
         const ReportContext ctx{aborted_, batch_.datasetnumber, timeformat(outcome.seconds)};
         makeintegralreport(state_.report, prm_, flags_, outcome, state_.targeterror, ctx);
-        // No record: the records hold an emission run's counts (korvex-batch
-        // refuses --jsonl and --csv with this method).
-        return afterabort(deliver(nullptr));
+        RecordInput record;
+        record.flags = &flags_;
+        record.prm = &prm_;
+        record.emissions = prm_.emissions;
+        record.integral = &outcome;
+        record.target = state_.targeterror;
+        record.status = outcome.aborted ? RecordStatus::aborted : RecordStatus::done;
+        return afterabort(deliver(&record));
     }
 
     // One dataset's computation (either method) between the host's loop start
@@ -260,6 +265,7 @@ private:
         context.seed = seed_;
         context.dataset = batch_.datasetnumber;
         context.date = recordtime();
+        context.method = state_.method == Method::integral ? "integral" : "emissions";
         const Record r = makerecord(context, *record);
         if (!state_.jsonlfile.empty() && !jsonl_.append(jsonline(r))) return fail(jsonl_.error());
         if (!state_.csvfile.empty() && !csv_.append(csvrow(r))) return fail(csv_.error());

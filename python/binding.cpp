@@ -3,9 +3,10 @@
 // the screen reader checks and converts them (refusals become ValueError with
 // the reader's own message), and rundataset runs it on a generator stream
 // that lives across calls, so that datasets run one after another draw from
-// one stream as in a batch run. The emission loop runs without the GIL; its
+// one stream as in a batch run; or runintegral computes it by the integral
+// method, drawing nothing from the stream. Both run without the GIL; their
 // poll hears Ctrl-C (and any other Python signal handler that raises) and
-// stops at the next poll with the counts so far.
+// stops at the next poll with the results so far.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
@@ -19,14 +20,16 @@
 #include <string>
 #include <vector>
 
-#include "engine/estimate.h"
+#include "engine/integral/average.h"
 #include "engine/kinds.h"
 #include "engine/mtjump.h"
 #include "engine/mtrandom.h"
 #include "engine/run.h"
 #include "engine/split.h"
 #include "io/batch.h"
+#include "io/integralreport.h"
 #include "io/numbers.h"
+#include "io/record.h"
 #include "io/report.h"
 #include "io/runcommand.h"
 #include "io/screeninput.h"
@@ -120,8 +123,10 @@ struct Checked {
     std::vector<std::string> used;  // the fields the reader read
 };
 
+// counted: whether the emission count is checked (the integral method makes
+// no emissions).
 Checked check(const std::string& source, const std::string& detector, bool twopi,
-              const std::map<std::string, std::string>& texts) {
+              const std::map<std::string, std::string>& texts, bool counted = true) {
     Checked c;
     c.flags = kindflags(source, detector, twopi);
     startdataset(c.flags, c.prm);
@@ -131,7 +136,7 @@ Checked check(const std::string& source, const std::string& detector, bool twopi
     c.used = fields.asked;
     if (c.flags.dataerror) throw py::value_error(prompter.refusal.value_or("invalid dataset"));
     // A count the run cannot reach is refused with the screen's words.
-    if (checkdataset(c.flags, c.prm) != DatasetProblem::none)
+    if (counted && checkdataset(c.flags, c.prm) != DatasetProblem::none)
         throw py::value_error("Invalid value for number of emissions");
     c.questions = prompter.questions;
     return c;
@@ -169,6 +174,17 @@ public:
         }
     }
 
+    // The integral method's progress: the share of the way to its target.
+    void share(double done) {
+        if (progress_.is_none() || pending_) return;
+        py::gil_scoped_acquire gil;
+        try {
+            progress_(done, 1.0);
+        } catch (py::error_already_set& e) {
+            pending_ = e.value();
+        }
+    }
+
     bool pollabort() override {
         if (pending_) return true;
         if (Clock::now() < nextpoll_) return false;
@@ -192,78 +208,78 @@ private:
     Clock::time_point nextpoll_{};
 };
 
-// The record's results from the tallies, by the record's names; a field
-// that does not apply is left out. The quantities are the dataset model's
-// (estimate), as the report and the JSON record give them.
-py::dict results(const GeometryFlags& flags, const RunTallies& t) {
-    const Estimate e = estimate(flags, t);
-    // Counts are whole numbers, below 2^53.
-    auto whole = [](double count) { return static_cast<std::uint64_t>(count); };
-    py::dict r;
-    r["emitted"] = whole(t.emitted);
-    r["hits"] = whole(t.hits);
-    r["solidangle"] = e.solidangle;
-    r["solidanglesigma"] = static_cast<double>(e.anglesigma);
-    r["solidangleerror"] = static_cast<double>(e.angleerror);
-    r["confidencefactor"] = static_cast<double>(confidence);
-    if (t.hits != 0) r["relativeerror"] = static_cast<double>(e.relativeerror);
-    r["hitpercent"] = static_cast<double>(e.hitpercent);
-    const DetectorKind kind = detectorkind(flags);
-    if (kind == DetectorKind::cylinder) {
-        r["sidehits"] = whole(t.sidehits);
-        r["tophits"] = whole(t.tophits);
-        r["bottomhits"] = whole(t.bottomhits);
+// A record's results as a dict by the record's names (the fields that
+// apply only), the same quantities korvex-batch's records hold.
+py::dict asdict(const Record& record) {
+    py::dict d;
+    for (const RecordItem& item : record) {
+        std::visit([&](const auto& v) { d[py::str(item.key)] = v; }, item.value);
     }
-    if (kind == DetectorKind::cuboid) {
-        r["topfacehits"] = whole(t.topfacehits);
-        r["bottomfacehits"] = whole(t.bottomfacehits);
-        r["xplusfacehits"] = whole(t.xplusfacehits);
-        r["xminusfacehits"] = whole(t.xminusfacehits);
-        r["yplusfacehits"] = whole(t.yplusfacehits);
-        r["yminusfacehits"] = whole(t.yminusfacehits);
-    }
-    if (kind != DetectorKind::discwindow && kind != DetectorKind::rectwindow) {
-        r["meanpath"] = t.meanpath;
-        if (t.hits > 0) r["meanpatherror"] = static_cast<double>(e.meanpatherror);
-        if (t.hits > 1) r["meanpathsigma"] = e.meanpathsigma;
-    }
-    r["sourceinside"] = t.sourceinside;
-    r["warnings"] = t.sourceinside ? std::vector<std::string>{sourcewarning(flags)}
-                                   : std::vector<std::string>{};
-    r["seconds"] = t.seconds;
-    return r;
+    return d;
 }
 
+// The integral method's host: progress (the share of the way to the target)
+// to a Python callable and the poll for signals, with the GIL taken only then.
+class IntegralProgress : public IntegralHost {
+public:
+    explicit IntegralProgress(Host& host) : host_(host) {}
+    void integralprogress(double share, double) override { host_.share(share); }
+    bool pollabort() override { return host_.pollabort(); }
+
+private:
+    Host& host_;
+};
+
 py::dict rundata(Stream& stream, const std::string& source, const std::string& detector, bool twopi,
-                 const std::map<std::string, std::string>& texts, int threads,
-                 py::object progress) {
-    Checked c = check(source, detector, twopi, texts);
+                 const std::map<std::string, std::string>& texts, int threads, py::object progress,
+                 const std::string& method, double target) {
+    const bool integral = method == "integral";
+    if (!integral && method != "emissions")
+        throw py::value_error("method must be 'emissions' or 'integral', not '" + method + "'");
+    if (integral && !(target >= smallesttarget && target <= 0.1))
+        throw py::value_error("error must be from 1E-12 to 0.1");
+    Checked c = check(source, detector, twopi, texts, !integral);
     if (threads < 1) threads = allcores();
     Host host(std::move(progress));
     const double asked = c.prm.emissions;
     const std::uint64_t position = stream.drawn;
-    DatasetOutcome outcome;
-    {
-        py::gil_scoped_release nogil;
-        outcome = rundataset(c.prm, c.flags, *stream.state, host, threads);
-    }
-    const RunTallies& t = outcome.tallies;
-    const auto draws = static_cast<std::uint64_t>(drawsper(c.prm, c.flags));
-    stream.drawn += static_cast<std::uint64_t>(t.emitted) * draws;
-
     Report report;
-    const ReportContext ctx{outcome.aborted, 0, timeformat(t.seconds)};
-    makereport(report, c.prm, c.flags, t, ctx);
-
     py::dict r;
-    r["results"] = results(c.flags, t);
+    bool aborted = false;
+    if (integral) {
+        // No emissions: the stream is left where it is.
+        IntegralProgress sharehost(host);
+        IntegralOutcome outcome;
+        {
+            py::gil_scoped_release nogil;
+            outcome = runintegral(c.prm, c.flags, target, sharehost, threads);
+        }
+        aborted = outcome.aborted;
+        const ReportContext ctx{aborted, 0, timeformat(outcome.seconds)};
+        makeintegralreport(report, c.prm, c.flags, outcome, target, ctx);
+        r["results"] = asdict(integralresults(c.flags, outcome, target));
+        r["threads"] = threads;
+    } else {
+        DatasetOutcome outcome;
+        {
+            py::gil_scoped_release nogil;
+            outcome = rundataset(c.prm, c.flags, *stream.state, host, threads);
+        }
+        const RunTallies& t = outcome.tallies;
+        const auto draws = static_cast<std::uint64_t>(drawsper(c.prm, c.flags));
+        stream.drawn += static_cast<std::uint64_t>(t.emitted) * draws;
+        aborted = outcome.aborted;
+        const ReportContext ctx{aborted, 0, timeformat(t.seconds)};
+        makereport(report, c.prm, c.flags, t, ctx);
+        r["results"] = asdict(emissionresults(c.flags, t));
+        r["threads"] = threadsfor(emissioncount(asked), threads);
+    }
     r["used"] = c.used;
     r["window"] = c.flags.discwindow || c.flags.rectwindow;
     r["emissions"] = asked;
-    r["aborted"] = outcome.aborted;
+    r["aborted"] = aborted;
     r["seed"] = stream.seed;
     r["position"] = position;
-    r["threads"] = threadsfor(emissioncount(asked), threads);
     r["report"] = report.lastresults;
     r["stopped_by"] = host.pending();
     return r;
@@ -326,13 +342,15 @@ PYBIND11_MODULE(_korvex, m) {
     m.def(
         "check",
         [](const std::string& source, const std::string& detector, bool twopi,
-           const std::map<std::string, std::string>& texts) {
-            const Checked c = check(source, detector, twopi, texts);
+           const std::map<std::string, std::string>& texts, bool counted) {
+            const Checked c = check(source, detector, twopi, texts, counted);
             return std::make_pair(c.questions, c.used);
         },
-        "Checks a dataset as the screen does; ValueError names what is refused.");
+        "Checks a dataset as the screen does; ValueError names what is refused.", py::arg("source"),
+        py::arg("detector"), py::arg("twopi"), py::arg("texts"), py::arg("counted") = true);
     m.def("run", &rundata, py::arg("stream"), py::arg("source"), py::arg("detector"),
-          py::arg("twopi"), py::arg("texts"), py::arg("threads"), py::arg("progress"));
+          py::arg("twopi"), py::arg("texts"), py::arg("threads"), py::arg("progress"),
+          py::arg("method") = "emissions", py::arg("target") = defaulttarget);
     m.def("read_datafile", &readdatafile, py::arg("path"));
     m.def("allcores", &allcores);
     m.def("runseed", [] { return runseed(); });

@@ -54,14 +54,15 @@ class Geometry:
         texts["emissions"] = _text(emissions)
         return texts
 
-    def check(self, emissions=1e7):
+    def check(self, emissions=1e7, counted=True):
         """Raises ValueError, naming the field as the program does, when the
         program would refuse the dataset; returns the questions a window would
-        have asked (answered Yes)."""
+        have asked (answered Yes). counted=False leaves the emission count
+        unchecked beyond its form, as the integral method does."""
         if not isinstance(self.twopi, bool):
             raise ValueError("twopi must be True or False")
         questions, _ = _korvex.check(self.source, self.detector, self.twopi,
-                                     self.texts(emissions))
+                                     self.texts(emissions), counted)
         return questions
 
 

@@ -11,11 +11,14 @@ PROGRAM = "korvex-python"
 
 FACES = ("sidehits", "tophits", "bottomhits", "topfacehits", "bottomfacehits",
          "xplusfacehits", "xminusfacehits", "yplusfacehits", "yminusfacehits")
+SHARES = ("sideshare", "topshare", "bottomshare", "topfaceshare", "bottomfaceshare",
+          "xplusfaceshare", "xminusfaceshare", "yplusfaceshare", "yminusfaceshare")
 # The record's results, in its order; a field that does not apply is None
 # here and left out of the record.
 RESULTS = ("emitted", "hits", "solidangle", "solidanglesigma", "solidangleerror",
            "confidencefactor", "relativeerror", "hitpercent") + FACES + (
-           "meanpath", "meanpatherror", "meanpathsigma", "sourceinside", "warnings", "seconds")
+           "meanpath", "meanpatherror", "meanpathsigma", "sourceinside", "warnings", "seconds",
+           "targeterror", "rule", "points") + SHARES
 
 
 @dataclasses.dataclass(frozen=True)
@@ -28,6 +31,14 @@ class Result:
     confidencefactor (3.29) times solidanglesigma; meanpatherror is the
     report's error of the mean path. status is "done" or "aborted"; report
     is the text report a screen run shows.
+
+    By the integral method (method "integral") there are no emitted and hits;
+    rule says how the source was averaged ("exact" for a point, "gauss" for
+    a product rule whose error is the difference of two orders, "qmc" for
+    randomised points whose error is Student's t, confidencefactor, times
+    solidanglesigma), points how many source points it took, targeterror
+    the relative error asked for, and the *share fields the expected
+    crossings of each face per emission.
     """
 
     geometry: Geometry
@@ -39,16 +50,16 @@ class Result:
     position: int
     threads: int
     status: str
-    emitted: float
-    hits: float
     solidangle: float
-    solidanglesigma: float
     solidangleerror: float
-    confidencefactor: float
     hitpercent: float
     seconds: float
     date: str
     version: str
+    emitted: Optional[float] = None
+    hits: Optional[float] = None
+    solidanglesigma: Optional[float] = None
+    confidencefactor: Optional[float] = None
     relativeerror: Optional[float] = None
     sidehits: Optional[float] = None
     tophits: Optional[float] = None
@@ -64,6 +75,18 @@ class Result:
     meanpathsigma: Optional[float] = None
     sourceinside: bool = False
     warnings: tuple = ()
+    targeterror: Optional[float] = None
+    rule: Optional[str] = None
+    points: Optional[int] = None
+    sideshare: Optional[float] = None
+    topshare: Optional[float] = None
+    bottomshare: Optional[float] = None
+    topfaceshare: Optional[float] = None
+    bottomfaceshare: Optional[float] = None
+    xplusfaceshare: Optional[float] = None
+    xminusfaceshare: Optional[float] = None
+    yplusfaceshare: Optional[float] = None
+    yminusfaceshare: Optional[float] = None
     program: str = PROGRAM
     processes: int = 1
     method: str = "emissions"

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "batchprogram.h"
+#include "io/integralreport.h"
 #include "io/numbers.h"
 #include "io/record.h"
 #include "io/rotationsense.h"
@@ -66,8 +67,6 @@ TEST(KorvexBatch, UsageErrors) {
         {"--error", "1E-13", data, results},
         {"--error", "0.5", data, results},
         {"--error", "x", data, results},
-        // The records hold an emission run's counts.
-        {"--method", "integral", "--jsonl", dir.file("r"), data, results},
     };
     for (const auto& args : wrong) {
         o = run(dir, args);
@@ -303,6 +302,37 @@ TEST(KorvexBatch, RecordsAgreeWithTheReports) {
     }
     EXPECT_EQ(n, 7);
     EXPECT_FALSE(std::getline(rows, row));
+}
+
+// By the integral method the records hold what its reports say: the solid
+// angle and error the entry prints, the rule, and no emission counts.
+TEST(KorvexBatch, IntegralRecordsAgreeWithTheReports) {
+    TempDir dir;
+    const std::string results = dir.file("results.txt"), jsonl = dir.file("r.jsonl");
+    const Outcome o = run(dir, {"--quiet", "--method", "integral", "--error", "1E-4", "--jsonl",
+                                jsonl, std::string(EXAMPLES_DIR) + "/datasets.txt", results});
+    ASSERT_EQ(o.status, 0) << o.err;
+    const std::string report = readfile(results);
+    std::istringstream lines(readfile(jsonl));
+    std::string line;
+    int n = 0;
+    while (std::getline(lines, line)) {
+        const auto r = nlohmann::json::parse(line);
+        const std::string heading = "dataset " + std::to_string(++n) + ":";
+        const std::size_t at = report.find(heading);
+        ASSERT_NE(at, std::string::npos);
+        const std::string entry = report.substr(at, report.find("Processing time", at) - at);
+        EXPECT_EQ(r["method"], "integral");
+        EXPECT_EQ(r["status"], "done");
+        EXPECT_FALSE(r.contains("emitted") || r.contains("hits")) << line;
+        const ValueText angle = witherror(r["solidangle"], r["solidangleerror"]);
+        EXPECT_NE(entry.find("Average solid angle = " + angle.value + " +/- " + angle.error),
+                  std::string::npos)
+            << entry;
+        EXPECT_LE(r["solidangleerror"].get<double>(), 1e-4 * r["solidangle"].get<double>());
+        EXPECT_EQ(r.contains("targeterror"), r["rule"] != "exact") << line;
+    }
+    EXPECT_EQ(n, 5);
 }
 
 }  // namespace

@@ -20,9 +20,9 @@ EXAMPLES = os.environ.get("KORVEX_EXAMPLES", os.path.join(os.path.dirname(__file
 DISC = korvex.Geometry(source="cylinder", detector="cylinder", r1=2.5, r2=3, t2=5, d=1, c=10)
 
 
-def batch_entries(datafile, tmp_path, threads):
+def batch_entries(datafile, tmp_path, threads, *options):
     results = tmp_path / "results.txt"
-    subprocess.run([BATCH, "--seed", str(SEED), "--threads", str(threads), "--quiet",
+    subprocess.run([BATCH, "--seed", str(SEED), "--threads", str(threads), "--quiet", *options,
                     str(datafile), str(results)], check=True, capture_output=True)
     text = results.read_bytes().decode("ascii")
     return [e for e in text.split("Input data from file, dataset ")[1:]]
@@ -64,6 +64,29 @@ def test_reports_match_korvex_batch(datafile, tmp_path):
         assert r.meanpatherror is None or f"= {r.meanpath:.7f} +/- {r.meanpatherror:.7f}" in r.report
 
 
+def test_integral_method_matches_korvex_batch_and_draws_nothing(tmp_path):
+    # The integral method gives korvex-batch's reports, whatever the count
+    # and the threads, and leaves the seed's stream where it was: the
+    # emission point after it draws what it would draw alone.
+    datafile = os.path.join(EXAMPLES, "datasets.txt")
+    s = korvex.sweep(korvex.read_datafile(datafile), method="integral", error=1e-4, threads=1)
+    entries = batch_entries(datafile, tmp_path, 2, "--method", "integral", "--error", "1E-4")
+    assert len(entries) == len(s) > 0
+    for entry, r in zip(entries, s):
+        assert r.method == "integral" and r.emitted is None
+        assert body(entry.split("\r\n", 1)[1]) == body(r.report.split("\r\n", 1)[1])
+        assert r.rule in ("exact", "gauss", "qmc") and r.points >= 1
+        assert r.solidangleerror <= 1e-4 * r.solidangle
+    mixed = korvex.sweep([DISC, DISC], emissions=1e5, seed=SEED, method="integral")
+    alone = korvex.run(DISC, emissions=1e5, seed=SEED)
+    after = korvex.sweep([DISC], emissions=1e5, seed=SEED, position=mixed[1].position)[0]
+    assert mixed[1].position == 0 and counts(after) == counts(alone)
+    with pytest.raises(ValueError, match="error must be from 1E-12 to 0.1"):
+        korvex.run(DISC, method="integral", error=0)
+    with pytest.raises(ValueError, match="method must be"):
+        korvex.run(DISC, method="fast")
+
+
 def test_thread_counts_give_identical_results():
     # Large enough to be split over three threads; the next point must start
     # where the one-thread stream stands.
@@ -84,6 +107,10 @@ def test_solid_angles_of_a_point_match_closed_forms():
     for r in s:
         assert abs(r.solidangle - exact) <= r.solidangleerror
         assert r.solidangleerror == pytest.approx(3.29 * r.solidanglesigma)
+    # By the integral method a point is exact to rounding, its error zero.
+    for r in korvex.sweep([point, point.replace(detector="sphere", c=5)], method="integral"):
+        assert r.solidangle == pytest.approx(exact, rel=1e-14)
+        assert (r.solidangleerror, r.rule, r.points) == (0, "exact", 1)
 
 
 @pytest.mark.parametrize("changes, message", [
