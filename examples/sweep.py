@@ -22,13 +22,19 @@ distances = [1, 2, 3, 5, 7, 10, 15, 20]
 tilts = [0, 15, 30, 45, 60, 75, 90]
 
 by_distance = korvex.sweep(detector, c=distances, emissions=1e6, seed=20240601)
+# The same by the integral method, to a relative error of 1E-6, as a curve:
+# milliseconds a point, no emissions.
+heights = [1 * 20 ** (k / 39) for k in range(40)]
+curve = korvex.sweep(detector, c=heights, method="integral", error=1e-6)
 # The disc turned about its own X axis, 5 cm above the detector's face and
 # 2 cm to the side.
 by_tilt = korvex.sweep(detector.replace(c=5, d=2), rotx=tilts, emissions=1e6, seed=20240601)
 
 figure, (left, right) = plt.subplots(1, 2, figsize=(10, 4), constrained_layout=True)
+left.plot(curve.c, curve.solidangle, "-", color="grey", label="integral method")
 left.errorbar(by_distance.c, by_distance.solidangle, yerr=by_distance.solidangleerror,
-              fmt="o-", capsize=3)
+              fmt="o", capsize=3, label="1E6 emissions")
+left.legend()
 left.set(xscale="log", yscale="log", xlabel="height c of the source above the detector (cm)",
          ylabel="average solid angle (sr)", title="Distance")
 right.errorbar(by_tilt.rotx, by_tilt.solidangle, yerr=by_tilt.solidangleerror, fmt="o-",
