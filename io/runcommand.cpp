@@ -140,7 +140,8 @@ private:
             if (flags_.dataerror) return RunOutcome::completed;
             ++batch_.datasetnumber;
         } else {
-            getscreeninput(host_.fields(), host_, flags_, prm_);
+            // The integral method reads no emission count.
+            getscreeninput(host_.fields(), host_, flags_, prm_, state_.method != Method::integral);
             if (flags_.dataerror) return RunOutcome::rejected;
         }
 
