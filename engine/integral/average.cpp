@@ -420,7 +420,9 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
         for (int n = 4; n <= largest; n *= 2) {
             Sums sums;
             if (!evaluate(gausspoints(prm, kind, frame, n), det, em, host, workers, sums)) {
-                out.aborted = have;
+                // Stopped by the host, also during the first order: the
+                // outcome is what the orders done give (none: no points).
+                out.aborted = true;
                 break;
             }
             out.points += static_cast<std::uint64_t>(

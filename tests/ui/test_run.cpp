@@ -615,7 +615,8 @@ void RunTest::escapeAbortsAnIntegralRun() {
     QCOMPARE(form.lastrun().outcome, RunOutcome::aborted);
     const QString shown = dialogs.resultstexts.value(0);
     QVERIFY(shown.contains("\nResults up to time when simulation aborted:\n"));
-    QVERIFY2(shown.contains("(stopped before the target error was reached)"), qPrintable(shown));
+    // Stopped before the first points were done, or after: said either way.
+    QVERIFY2(shown.contains("stopped before"), qPrintable(shown));
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(form.Panel1->isHidden());
 }
