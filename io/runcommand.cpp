@@ -185,6 +185,8 @@ private:
                 host_.integralprogress(share, omega);
             }
             bool pollabort() override { return host_.pollabort(); }
+            // The window holds the workers while it asks whether to abort.
+            void attachworkers(WorkerPause* pause) override { host_.attachworkers(pause); }
 
         private:
             RunHost& host_;

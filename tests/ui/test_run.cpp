@@ -41,6 +41,34 @@ void chooseintegral(TForm1& form, const char* target = "1E-6") {
     form.inputbox_target->setText(target);
 }
 
+// Notes the processor time the process spends while the question is open.
+struct SlowToAnswer : ScriptedDialogs {
+    bool confirm(ConfirmKind kind, const QString& text) override {
+        const auto cpu = [] {
+            timespec ts{};
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+            return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
+        };
+        QThread::msleep(100);  // the threads' current blocks end
+        const double before = cpu();
+        QThread::msleep(400);
+        questioncpu = cpu() - before;
+        return ScriptedDialogs::confirm(kind, text);
+    }
+    double questioncpu = -1;
+};
+
+// Counts the integral method's refinements.
+class CountingForm : public TForm1 {
+public:
+    using TForm1::TForm1;
+    void integralprogress(double share, double omega) override {
+        ++refinements;
+        TForm1::integralprogress(share, omega);
+    }
+    int refinements = 0;
+};
+
 // Fires during the run's first poll: while the progress panel is up, the
 // action runs once (it sees the window as the user would).
 class DuringLoop : public QObject {
@@ -299,21 +327,6 @@ void RunTest::escapeAnsweredYesAborts() {
 // when the threads stopped (on a slow machine there may be none yet; the
 // engine's tests check that the count is the one the threads reached).
 void RunTest::escapeStopsARunSplitOverThreads() {
-    struct SlowToAnswer : ScriptedDialogs {
-        bool confirm(ConfirmKind kind, const QString& text) override {
-            const auto cpu = [] {
-                timespec ts{};
-                clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-                return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
-            };
-            QThread::msleep(100);  // the threads' current blocks end
-            const double before = cpu();
-            QThread::msleep(400);
-            questioncpu = cpu() - before;
-            return ScriptedDialogs::confirm(kind, text);
-        }
-        double questioncpu = -1;
-    };
     RunState state;
     state.flags.showabout = false;
     SlowToAnswer dialogs;
@@ -589,34 +602,51 @@ void RunTest::integralRunOfAPointIsExact() {
 }
 
 // A disc across a cylinder's side wall, which no rule of fixed order
-// integrates: at a target of 1E-12 the randomised points would double for a
-// long time. Escape asks "Abort?" as in a run of emissions, and Yes ends the
-// run with the report of what was computed.
+// integrates: at a target of 1E-12 the randomised point sets double for a
+// long time. Escape during a large set asks "Abort?" as in a run of
+// emissions: the threads stand still while the question is open, and Yes
+// ends the run with the report of the sets done, with their error.
 void RunTest::escapeAbortsAnIntegralRun() {
-    ScriptedWindow window(false);
-    auto& [state, dialogs, form] = window;
+    RunState state;
+    state.flags.showabout = false;
+    SlowToAnswer dialogs;
+    CountingForm form(state, &dialogs);
     state.threads = 2;
     fillvalid(form);
     form.Inputbox_d->setText("2");
     form.Inputbox_c->setText("-0.5");
     chooseintegral(form, "1E-12");
     dialogs.answers = {true};
-    bool countoff = false;
-    DuringLoop escape(form, [&] {
-        countoff = !form.inputbox_endcount->isEnabled();
-        QTest::keyClick(&form, Qt::Key_Escape);
+    bool countoff = false, pressed = false;
+    // After six refinements (20480 points) the next set doubles them: a second
+    // or so.
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, &form, [&] {
+        if (!pressed && form.refinements >= 6) {
+            pressed = true;
+            countoff = !form.inputbox_endcount->isEnabled();
+            QTest::keyClick(&form, Qt::Key_Escape);
+        }
     });
+    watch.start(0);
 
     form.EstimateButton->click();
 
-    QVERIFY(escape.done());
+    QVERIFY(pressed);
     QVERIFY(countoff);
     QCOMPARE(dialogs.questions, QStringList{"Abort?"});
     QCOMPARE(form.lastrun().outcome, RunOutcome::aborted);
+    QCOMPARE(form.refinements, 6);
     const QString shown = dialogs.resultstexts.value(0);
-    QVERIFY(shown.contains("\nResults up to time when simulation aborted:\n"));
-    // Stopped before the first points were done, or after: said either way.
-    QVERIFY2(shown.contains("stopped before"), qPrintable(shown));
+    // The source-inside warning takes the heading's place.
+    QVERIFY2(shown.contains("(stopped before the target error was reached)"), qPrintable(shown));
+    QVERIFY(shown.contains(" scrambled Sobol' points, 20480 source points"));
+    QVERIFY(QRegularExpression("Average solid angle = \\d\\.\\d+ \\+/- 0\\.0*[1-9]")
+                .match(shown)
+                .hasMatch());
+    // As in escapeStopsARunSplitOverThreads.
+    QVERIFY2(dialogs.questioncpu >= 0 && dialogs.questioncpu < 0.1,
+             qPrintable(QString::number(dialogs.questioncpu)));
     QVERIFY(!QApplication::overrideCursor());
     QVERIFY(form.Panel1->isHidden());
 }
