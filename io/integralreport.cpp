@@ -70,6 +70,19 @@ void makeintegralreport(Report& report, const RunParameters& prm, const Geometry
     const double shareerror = out.omegaerror / full;
     const double rel = out.omega > 0 ? out.omegaerror / out.omega : 0;
 
+    // Stopped before a first estimate with its error (during the first
+    // point sets or the first two orders): nothing to report but that.
+    if (!out.exact && out.order == 0 && out.perset == 0) {
+        line[9] = "Method: integral over the source to a relative error of " +
+                  generalformat(target, 3, 0) +
+                  ": stopped before a first estimate and its error were computed; the number "
+                  "of emissions is not used";
+        for (int i = 10; i <= 15; ++i) line[i].clear();
+        line[16] = crlf + "Average solid angle: not computed";
+        line[17].clear();
+        report.lastresults = joinlines(report.printlines);
+        return;
+    }
     if (out.exact) {
         line[9] =
             "Method: integral, exact to rounding for a point source (one source point); "

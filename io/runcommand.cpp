@@ -140,7 +140,8 @@ private:
             if (flags_.dataerror) return RunOutcome::completed;
             ++batch_.datasetnumber;
         } else {
-            getscreeninput(host_.fields(), host_, flags_, prm_);
+            // The integral method reads no emission count.
+            getscreeninput(host_.fields(), host_, flags_, prm_, state_.method != Method::integral);
             if (flags_.dataerror) return RunOutcome::rejected;
         }
 
@@ -184,6 +185,8 @@ private:
                 host_.integralprogress(share, omega);
             }
             bool pollabort() override { return host_.pollabort(); }
+            // The window holds the workers while it asks whether to abort.
+            void attachworkers(WorkerPause* pause) override { host_.attachworkers(pause); }
 
         private:
             RunHost& host_;

@@ -83,7 +83,7 @@ constexpr bool anysign = true;
 
 // The fields the shapes use, in the window's order, into ds (angles in
 // degrees); false at the first refusal.
-bool readall(Reader& in, Dataset& ds) {
+bool readall(Reader& in, Dataset& ds, bool readcount) {
     const auto read = [&](Value v, bool negativeallowed) {
         return in.read(v, negativeallowed, ds[v]);
     };
@@ -127,10 +127,13 @@ bool readall(Reader& in, Dataset& ds) {
 
     // The count keeps its old value unless it reads as a number; on a bad
     // text checkvalue returns 0, which must not reach the run.
-    double count = 0;
-    if (!in.read(Value::emissions, nonegatives, count)) return false;
-    ds[Value::emissions] = count;
-    if (count < 1) return in.reject(MessageKind::plain, "Invalid value for number of emissions");
+    if (readcount) {
+        double count = 0;
+        if (!in.read(Value::emissions, nonegatives, count)) return false;
+        ds[Value::emissions] = count;
+        if (count < 1)
+            return in.reject(MessageKind::plain, "Invalid value for number of emissions");
+    }
 
     return read(Value::rotz, anysign) && read(Value::roty, anysign) && read(Value::rotx, anysign);
 }
@@ -138,14 +141,14 @@ bool readall(Reader& in, Dataset& ds) {
 }  // namespace
 
 void getscreeninput(const FieldSource& fields, Prompter& prompter, GeometryFlags& flags,
-                    RunParameters& prm) {
+                    RunParameters& prm, bool readcount) {
     Reader in(fields, prompter, flags);
     Dataset ds;
     ds.source = sourceshape(flags);
     ds.detector = detectorshape(flags);
     ds.twopi = flags.twopisrc;
     ds[Value::emissions] = prm.emissions;
-    const bool read = readall(in, ds);
+    const bool read = readall(in, ds, readcount);
     // After a refusal too: the fields read so far keep their values, the
     // others are 0.
     makerun(ds, flags, prm);

@@ -41,8 +41,9 @@ std::string lengthmessage(const LengthCheck& check);
 // the derived flags; the first failure shows one message, sets
 // flags.dataerror and stops; a length outside the range the run decides
 // reliably is refused once all fields are read. Expects prm cleared and the
-// window flags cleared.
+// window flags cleared. Without readcount the emission count is not read (the
+// integral method has no use for it) and prm.emissions keeps its value.
 void getscreeninput(const FieldSource& fields, Prompter& prompter, GeometryFlags& flags,
-                    RunParameters& prm);
+                    RunParameters& prm, bool readcount = true);
 
 }  // namespace korvex

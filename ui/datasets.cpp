@@ -46,8 +46,10 @@ void TForm1::filldataset(const RunParameters& p, const GeometryFlags& f) {
                                                 {Field::b3, p.b3},
                                                 {Field::c, p.c},
                                                 {Field::emissions, p.emissions}};
+    // The count is filled also while the integral method has its field off.
     for (const auto& [field, v] : lengths)
-        if (edit(field)->isEnabled()) edit(field)->setText(QString::fromStdString(echoformat(v)));
+        if (edit(field)->isEnabled() || field == Field::emissions)
+            edit(field)->setText(QString::fromStdString(echoformat(v)));
     for (const auto& [field, radians] :
          {std::pair{Field::rotx, p.rotx}, {Field::roty, p.roty}, {Field::rotz, p.rotz}})
         edit(field)->setText(QString::fromStdString(echoangle(radians)));

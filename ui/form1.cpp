@@ -374,15 +374,50 @@ QWidget* TForm1::buildemissionstab() {
     Label_endcount =
         newlabel("Label_endcount", "If 2 pi source, number of emissions from front face");
     Label1 = newlabel("Label1", "If 4 pi source, number of emissions from source");
+    // Shown only while the integral method is chosen; its room is kept so
+    // that the tab does not change height with the choice.
+    Label_countnote =
+        named(new QLabel(QStringLiteral("Not used by the integral method")), "Label_countnote");
+    Label_countnote->setToolTip(QString::fromLatin1(countnotused));
+    {
+        QSizePolicy sp = Label_countnote->sizePolicy();
+        sp.setRetainSizeWhenHidden(true);
+        Label_countnote->setSizePolicy(sp);
+    }
+    Label_countnote->hide();
     auto* counts = new QGridLayout(GroupBox6);
     counts->addWidget(Label_endcount, 0, 0);
     counts->addWidget(Label1, 1, 0);
     counts->addWidget(inputbox_endcount, 0, 1, 2, 1, Qt::AlignVCenter);
+    counts->addWidget(Label_countnote, 2, 0, 1, 2);
     counts->setColumnStretch(0, 1);
+
+    // The method: emissions (the default) or the integral with its target.
+    GroupBox8 = named(new QGroupBox(QStringLiteral("Method")), "GroupBox8");
+    emissionsmethodradiobutton = named(new QRadioButton(QStringLiteral("Monte Carlo emissions")),
+                                       "emissionsmethodradiobutton");
+    integralmethodradiobutton =
+        named(new QRadioButton(QStringLiteral("Integral")), "integralmethodradiobutton");
+    emissionsmethodradiobutton->setChecked(true);
+    emissionsmethodradiobutton->setToolTip(QString::fromLatin1(emissionsmethodtip));
+    integralmethodradiobutton->setToolTip(QString::fromLatin1(integralmethodtip));
+    inputbox_target = newedit("inputbox_target");
+    inputbox_target->setText(QStringLiteral("1E-6"));
+    Label_target = newlabel("Label_target", "Target error", inputbox_target);
+    for (QWidget* w : {static_cast<QWidget*>(inputbox_target), static_cast<QWidget*>(Label_target)})
+        w->setToolTip(QString::fromLatin1(targettip));
+    auto* method = new QGridLayout(GroupBox8);
+    method->addWidget(emissionsmethodradiobutton, 0, 0, 1, 2);
+    method->addWidget(integralmethodradiobutton, 1, 0, 1, 2);
+    method->addWidget(Label_target, 2, 0);
+    method->addWidget(inputbox_target, 2, 1);
+    method->setRowStretch(3, 1);
 
     auto* row = new QHBoxLayout(emissions);
     row->addWidget(GroupBox5, 0);
+    row->addWidget(GroupBox8, 0);
     row->addWidget(GroupBox6, 1);
+    setmethodfields();
     return emissions;
 }
 
@@ -424,6 +459,8 @@ void TForm1::connecthandlers() {
             &TForm1::Spherical_detector_radiobuttonClick);
     connect(twopiradiobutton, &QRadioButton::clicked, this, &TForm1::twopiradiobuttonClick);
     connect(fourpiradiobutton, &QRadioButton::clicked, this, &TForm1::fourpiradiobuttonClick);
+    for (QRadioButton* b : {emissionsmethodradiobutton, integralmethodradiobutton})
+        connect(b, &QRadioButton::toggled, this, &TForm1::methodradiobuttonClick);
 
     connect(EstimateButton, &QPushButton::clicked, this,
             [this] { EstimateButtonClick(EstimateButton); });

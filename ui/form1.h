@@ -66,6 +66,8 @@ public:
     void Spherical_detector_radiobuttonClick();
     void twopiradiobuttonClick();
     void fourpiradiobuttonClick();
+    // The method choice: enables the fields the chosen method reads.
+    void methodradiobuttonClick();
 
     // The run command; sender is the "Start simulation" button or the batch
     // menu item, which selects a batch run.
@@ -90,6 +92,7 @@ public:
     std::optional<std::uint32_t> reportseed() const { return reportseed_; }
 
     void setcorrectinputboxes();
+    void setmethodfields();
     void setcorrectimage();
     // Redraws the geometry view from the fields and the choices, or greys it
     // and names the field that stops it.
@@ -116,6 +119,7 @@ public:
     // LoopHost
     void progressstep(const RunTallies& sofar) override;
     bool pollabort() override;
+    void integralprogress(double share, double omega) override;
 
     // RunHost
     const FieldSource& fields() override { return *this; }
@@ -159,6 +163,9 @@ private:
     QLineEdit* edit(Field f) const;
     QLabel* label(Field f) const;
     void seton(QLabel* label, QLineEdit* edit, bool on);
+    // The chosen method and its target error into the run state; false
+    // (after the message) when the target error is refused.
+    bool readmethod();
 
     RunState& state_;
     std::unique_ptr<Dialogs> owndialogs_;
@@ -169,6 +176,7 @@ private:
     std::optional<std::uint32_t> nextseed_;  // "Seed for the next run"
     std::uint32_t commandseed_ = 0;          // the running command's seed
     std::optional<std::uint32_t> reportseed_;
+    bool reportintegral_ = false;  // the last report is the integral method's
     // The inputs of the last report, for the picture at the head of its PDF.
     std::optional<std::pair<RunParameters, GeometryFlags>> reportinputs_;
     QElapsedTimer looptime_;  // since the loop started, for the time left
@@ -266,6 +274,12 @@ public:
     QLabel* Label_endcount;
     QLabel* Label1;
     QLineEdit* inputbox_endcount;
+    QLabel* Label_countnote;  // shown when the integral method ignores the count
+    QGroupBox* GroupBox8;     // the method
+    QRadioButton* emissionsmethodradiobutton;
+    QRadioButton* integralmethodradiobutton;
+    QLabel* Label_target;
+    QLineEdit* inputbox_target;
 
     QPushButton* EstimateButton;
 

@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 
+#include "io/numbers.h"
 #include "ui/diagram.h"
 #include "ui/form1.h"
 #include "ui/texts.h"
@@ -47,6 +48,42 @@ void TForm1::twopiradiobuttonClick() {
 void TForm1::fourpiradiobuttonClick() {
     state_.flags.fourpisrc = true;
     state_.flags.twopisrc = false;
+}
+
+void TForm1::methodradiobuttonClick() { setmethodfields(); }
+
+// The emission count means nothing to the integral method and the target
+// error nothing to emissions: each is off while the other method is chosen.
+// The count keeps its text, which a saved dataset still holds.
+void TForm1::setmethodfields() {
+    const bool integral = integralmethodradiobutton->isChecked();
+    for (QWidget* w : {static_cast<QWidget*>(Label_endcount), static_cast<QWidget*>(Label1),
+                       static_cast<QWidget*>(inputbox_endcount)}) {
+        w->setEnabled(!integral);
+        w->setToolTip(integral ? QString::fromLatin1(countnotused) : QString());
+    }
+    Label_countnote->setVisible(integral);
+    seton(Label_target, inputbox_target, integral);
+}
+
+bool TForm1::readmethod() {
+    if (!integralmethodradiobutton->isChecked()) {
+        state_.method = Method::emissions;
+        return true;
+    }
+    const std::optional<double> target = parsenumber(inputbox_target->text().toStdString());
+    if (!target) {
+        message(MessageKind::warning, targetinvalid);
+        return false;
+    }
+    // As korvex-batch's --error takes it.
+    if (!(*target >= smallesttarget) || !(*target <= 0.1)) {
+        message(MessageKind::plain, targetoutofrange);
+        return false;
+    }
+    state_.method = Method::integral;
+    state_.targeterror = *target;
+    return true;
 }
 
 void TForm1::seton(QLabel* label, QLineEdit* edit, bool on) {

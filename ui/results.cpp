@@ -69,9 +69,10 @@ QByteArray reportpdf(const PdfHead& head, const QStringList& lines) {
     font.setBold(false);
     painter.setFont(font);
     metrics = QFontMetricsF(painter.font(), painter.device());
-    for (const QString& line :
-         {QStringLiteral("Date: ") + head.date,
-          head.seed ? QStringLiteral("Seed: %1").arg(*head.seed) : QStringLiteral("Seed: none")}) {
+    for (const QString& line : {QStringLiteral("Date: ") + head.date,
+                                head.integral ? QStringLiteral("Seed: not used (integral method)")
+                                : head.seed   ? QStringLiteral("Seed: %1").arg(*head.seed)
+                                              : QStringLiteral("Seed: none")}) {
         painter.drawText(QPointF(0, y + metrics.ascent()), line);
         y += metrics.lineSpacing();
     }
@@ -134,7 +135,9 @@ bool printreport(QPrinter& printer, const QStringList& lines) {
 void TForm1::resultsloop() {
     for (;;) {
         const QString seed =
-            reportseed_ ? QStringLiteral("Seed of this run: %1").arg(*reportseed_) : QString();
+            reportintegral_ ? QStringLiteral("Seed of this run: not used by the integral method")
+            : reportseed_   ? QStringLiteral("Seed of this run: %1").arg(*reportseed_)
+                            : QString();
         switch (dialogs().results(displaytext(state_.report.lastresults + "\r\r"), seed)) {
             case ResultsChoice::save:
                 if (!gosave()) return;
@@ -167,6 +170,7 @@ bool TForm1::gosave(bool pdffirst) {
                 head.date =
                     QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
                 head.seed = reportseed_;
+                head.integral = reportintegral_;
                 if (reportinputs_ && consistentkinds(reportinputs_->second))
                     head.scene = makescene(reportinputs_->first, reportinputs_->second, 0);
                 const QByteArray pdf = reportpdf(head, printedlines(state_.report.printlines));

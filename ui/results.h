@@ -28,6 +28,7 @@ QStringList printedlines(const PrintLines& printlines);
 struct PdfHead {
     QString date;
     std::optional<std::uint32_t> seed;
+    bool integral = false;       // computed by the integral method, which has no seed
     std::optional<Scene> scene;  // the inputs' geometry, drawn below the head
 };
 

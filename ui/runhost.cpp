@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <algorithm>
 
 #include "engine/mtrandom.h"
 #include "io/timeleft.h"
@@ -25,9 +26,16 @@ void TForm1::EstimateButtonClick(QObject* sender) {
     if (running_) return;
     running_ = true;
     const bool batchrun = sender == Datareadfromandwrittentofile1;
-    // A seed the user gave repeats a run; it serves one command only.
+    if (!readmethod()) {
+        lastrun_ = RunResult{RunOutcome::rejected, 0, {}};
+        running_ = false;
+        return;
+    }
+    // A seed the user gave repeats a run of emissions; it serves one such
+    // command only. The integral method draws no random numbers: the seed
+    // waits for the next run of emissions.
     commandseed_ = nextseed_ ? *nextseed_ : runseed();
-    nextseed_.reset();
+    if (state_.method == Method::emissions) nextseed_.reset();
     lastrun_ = runcommand(state_, *this, batchrun, commandseed_);
     running_ = false;
 }
@@ -135,7 +143,9 @@ void TForm1::commandfinished(bool batchrun, RunState&) {
 void TForm1::loopstarting(const std::string& caption, const RunParameters& prm,
                           const GeometryFlags& flags) {
     // This loop makes the next report.
+    reportintegral_ = state_.method == Method::integral;
     reportseed_ = commandseed_;
+    if (reportintegral_) reportseed_.reset();
     reportinputs_.emplace(prm, flags);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ProgressBar1->setValue(0);
@@ -175,6 +185,12 @@ void TForm1::progressstep(const RunTallies& sofar) {
         TimeLeft->setText(QString::fromStdString(timelefttext(*left)));
         TimeLeft->repaint();
     }
+}
+
+void TForm1::integralprogress(double share, double) {
+    // The share of the way to the target error, by the error's logarithm:
+    // the refinements grow in cost, so no time left is guessed from it.
+    ProgressBar1->setValue(static_cast<int>(std::clamp(share, 0.0, 1.0) * 100));
 }
 
 bool TForm1::pollabort() {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/kinds.h"
+#include "engine/split.h"
 
 namespace korvex {
 
@@ -148,6 +149,20 @@ void gausslegendre(int n, std::vector<double>& x, std::vector<double>& w) {
     }
 }
 
+// The workers' pause, known to the host while they run.
+class AttachedPause {
+public:
+    AttachedPause(IntegralHost& host, WorkerPause& pause) : host_(host) {
+        host_.attachworkers(&pause);
+    }
+    ~AttachedPause() { host_.attachworkers(nullptr); }
+    AttachedPause(const AttachedPause&) = delete;
+    AttachedPause& operator=(const AttachedPause&) = delete;
+
+private:
+    IntegralHost& host_;
+};
+
 struct WeightedPoint {
     Vec3 p;
     double w;
@@ -176,10 +191,13 @@ bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorBody& det, co
             if (host.pollabort()) return false;
         }
     } else {
+        WorkerPause pause;
+        const AttachedPause attached(host, pause);
         std::vector<std::thread> running;
         for (std::size_t k = 0; k < pool; ++k) {
             running.emplace_back([&] {
                 for (;;) {
+                    pause.wait(stop);
                     if (stop.load(std::memory_order_relaxed)) return;
                     const std::size_t t = next.fetch_add(1);
                     if (t >= tasks) return;
@@ -191,6 +209,8 @@ bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorBody& det, co
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             if (host.pollabort()) stop = true;
         }
+        // A stop answered while the workers were held: they go on to see it.
+        pause.wake();
         for (auto& t : running) t.join();
         if (stop) return false;
     }
@@ -420,7 +440,9 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
         for (int n = 4; n <= largest; n *= 2) {
             Sums sums;
             if (!evaluate(gausspoints(prm, kind, frame, n), det, em, host, workers, sums)) {
-                out.aborted = have;
+                // Stopped by the host, also during the first order: the
+                // outcome is what the orders done give (none: no points).
+                out.aborted = true;
                 break;
             }
             out.points += static_cast<std::uint64_t>(
@@ -487,8 +509,10 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
             }
             results[t] = sums;
         };
+        WorkerPause pause;
         auto work = [&] {
             for (;;) {
+                pause.wait(stop);
                 if (stop.load(std::memory_order_relaxed)) return;
                 const std::size_t t = next.fetch_add(1);
                 if (t >= tasks) return;
@@ -504,12 +528,14 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
             }
         } else {
             // The workers evaluate; this thread asks the host meanwhile.
+            const AttachedPause attached(host, pause);
             std::vector<std::thread> threadsrunning;
             for (std::size_t w = 0; w < pool; ++w) threadsrunning.emplace_back(work);
             while (next.load() < tasks && !stop.load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
                 if (host.pollabort()) stop = true;
             }
+            pause.wake();
             for (auto& t : threadsrunning) t.join();
         }
         if (stop) {

@@ -29,9 +29,15 @@ inline constexpr double smallesttarget = 1e-12;
 inline constexpr int randomisations = 10;
 inline constexpr double studentt999 = 4.780912585;
 
+class WorkerPause;
+
 class IntegralHost {
 public:
     virtual ~IntegralHost() = default;
+    // While points are evaluated on several threads: the pause that holds
+    // them at their next chunk (a host that asks the user whether to abort
+    // holds them meanwhile, as in a run of emissions); null once they end.
+    virtual void attachworkers(WorkerPause* /*pause*/) {}
     // After each refinement: the share of the way to the target (by the
     // logarithm of the error) and the solid angle so far.
     virtual void integralprogress(double share, double omega) = 0;

@@ -204,6 +204,24 @@ public:
     bool pollabort() override { return false; }
 };
 
+// Asks to stop at its n-th poll, as the window does once the user says Yes;
+// a poll after that means the stop went unheeded (it is answered again, so
+// that such a run still ends).
+class StopAt : public IntegralHost {
+public:
+    explicit StopAt(int n) : n_(n) {}
+    void integralprogress(double, double) override {}
+    bool pollabort() override {
+        ++polls_;
+        if (polls_ > n_) ++unheeded;
+        return polls_ >= n_;
+    }
+    int unheeded = 0;
+
+private:
+    int n_, polls_ = 0;
+};
+
 class QuietLoop : public LoopHost {
 public:
     void progressstep(const RunTallies&) override {}
@@ -321,5 +339,43 @@ TEST(IntegralMethod, IntervalCoversTheExactValue) {
             if (std::abs(o.omega - c.exact) <= o.omegaerror) ++covered;
         }
         EXPECT_GE(covered, trials * 99 / 100) << c.exact;
+    }
+}
+
+// A stop is honoured in either rule and at any time, the first chunk of
+// points included; an outcome stopped after a first estimate keeps it with
+// its error, one stopped before has none.
+TEST(IntegralMethod, StopsWhenAskedAtAnyTime) {
+    Geometry smooth;  // a coaxial disc 2 above a disc window: the Gauss rule
+    smooth.flags.discwindow = true;
+    smooth.prm.r1 = 1;
+    smooth.prm.r2 = 2;
+    smooth.prm.c = 2;
+    Geometry across;  // a disc across a cylinder's wall: randomised points
+    across.prm.r1 = 1;
+    across.prm.r2 = 2;
+    across.prm.t2 = 1;
+    across.prm.a3 = 2;
+    across.prm.c = -0.5;
+    for (const Geometry* x : {&smooth, &across}) {
+        for (int poll : {1, 3, 10, 30}) {
+            for (int threads : {1, 2}) {
+                StopAt host(poll);
+                GeometryFlags flags = x->flags;
+                const IntegralOutcome o = runintegral(x->prm, flags, 1e-12, host, threads);
+                SCOPED_TRACE(::testing::Message() << (x == &smooth ? "smooth" : "across")
+                                                  << ", poll " << poll << ", threads " << threads);
+                EXPECT_EQ(host.unheeded, 0);
+                // The smooth case may reach the target before a late stop.
+                EXPECT_TRUE(o.aborted || o.omegaerror <= 1e-12 * o.omega);
+                if (o.order > 0 || o.perset > 0) {
+                    EXPECT_GT(o.omega, 0);
+                    EXPECT_GT(o.omegaerror, 0);
+                } else {
+                    EXPECT_TRUE(o.aborted);
+                    EXPECT_EQ(o.omega, 0);
+                }
+            }
+        }
     }
 }

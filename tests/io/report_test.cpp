@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "io/integralreport.h"
+
 #include <string>
 
 namespace korvex {
@@ -223,6 +225,21 @@ TEST(Report, AbortedHeading) {
         build({.r2 = 1}, shapes(false, false, 's', false, false), counts(30003, 3), {true, 0, "0"});
     EXPECT_EQ(r.printlines[8], "\r\nResults up to time when simulation aborted:");
     EXPECT_EQ(r.printlines[9], "Emissions from source = 30003 (3.0003E+4)");
+}
+
+// The integral method stopped before its first estimate and error: the
+// report says so instead of a solid angle of 0 +/- 0 that nothing measured.
+TEST(Report, IntegralAbortedBeforeAFirstEstimate) {
+    IntegralOutcome out;
+    out.aborted = true;
+    out.points = 32;  // the first order of a rule, which has no error yet
+    Report r;
+    makeintegralreport(r, {.r1 = 1, .r2 = 2, .t2 = 1, .c = 1},
+                       shapes(false, false, 'c', false, false), out, 1e-6, {true, 0, "0"});
+    EXPECT_EQ(r.printlines[8], "\r\nResults up to time when simulation aborted:");
+    EXPECT_NE(r.printlines[9].find("stopped before a first estimate"), std::string::npos);
+    EXPECT_EQ(r.printlines[16], "\r\nAverage solid angle: not computed");
+    EXPECT_EQ(r.lastresults.find("0.0"), std::string::npos) << r.lastresults;
 }
 
 TEST(Report, NoHitsGiveZeroStatisticsAndTheZeroPathLines) {

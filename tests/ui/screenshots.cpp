@@ -138,6 +138,14 @@ int main(int argc, char** argv) {
     form.PageControl1->setCurrentWidget(form.Source);
     save(&form, out.filePath(QStringLiteral("window-cyldet-cylsrc.png")));
 
+    // The emissions tab with the integral method chosen: the count is off,
+    // the target error on.
+    form.integralmethodradiobutton->click();
+    form.PageControl1->setCurrentWidget(form.emissions);
+    save(&form, out.filePath(QStringLiteral("window-integral.png")));
+    form.emissionsmethodradiobutton->click();
+    form.PageControl1->setCurrentWidget(form.Source);
+
     // The progress panel as a run shows it.
     // A run of ten million emissions, 37% done after a little more than half a
     // second.

@@ -5,15 +5,18 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
+#include <cmath>
 #include <functional>
 
 #include "ui/form1.h"
+#include "ui/texts.h"
 #include "uitesting.h"
 
 using namespace korvex;
@@ -32,6 +35,39 @@ void fillvalid(TForm1& form, const char* count = "150") {
     form.Inputbox_c->setText("1");
     form.inputbox_endcount->setText(count);
 }
+
+void chooseintegral(TForm1& form, const char* target = "1E-6") {
+    form.integralmethodradiobutton->click();
+    form.inputbox_target->setText(target);
+}
+
+// Notes the processor time the process spends while the question is open.
+struct SlowToAnswer : ScriptedDialogs {
+    bool confirm(ConfirmKind kind, const QString& text) override {
+        const auto cpu = [] {
+            timespec ts{};
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+            return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
+        };
+        QThread::msleep(100);  // the threads' current blocks end
+        const double before = cpu();
+        QThread::msleep(400);
+        questioncpu = cpu() - before;
+        return ScriptedDialogs::confirm(kind, text);
+    }
+    double questioncpu = -1;
+};
+
+// Counts the integral method's refinements.
+class CountingForm : public TForm1 {
+public:
+    using TForm1::TForm1;
+    void integralprogress(double share, double omega) override {
+        ++refinements;
+        TForm1::integralprogress(share, omega);
+    }
+    int refinements = 0;
+};
 
 // Fires during the run's first poll: while the progress panel is up, the
 // action runs once (it sees the window as the user would).
@@ -86,6 +122,8 @@ private slots:
     void escapeStopsARunSplitOverThreads();
     void inputDuringTheLoopIsSwallowed();
     void seedShownAndRunRepeated();
+    void integralRunOfAPointIsExact();
+    void escapeAbortsAnIntegralRun();
     void savedOpenedAndRunGivesTheSameReport();
     void timeLeftOnALongRun();
 };
@@ -125,6 +163,14 @@ void RunTest::rejectedInput_data() {
                                    << plain << "Invalid value for number of emissions";
     QTest::newRow("empty angle") << Setup([](TForm1& f) { f.Inputbox_rot_y2->clear(); }) << warning
                                  << "Invalid data in Rotation ccw about Y' ";
+    // The target error, read only for the integral method, as korvex-batch's
+    // --error takes it.
+    QTest::newRow("target not a number")
+        << Setup([](TForm1& f) { chooseintegral(f, "1E-6x"); }) << warning << targetinvalid;
+    QTest::newRow("target too small")
+        << Setup([](TForm1& f) { chooseintegral(f, "9.9E-13"); }) << plain << targetoutofrange;
+    QTest::newRow("target too large")
+        << Setup([](TForm1& f) { chooseintegral(f, "0.11"); }) << plain << targetoutofrange;
     QTest::newRow("point after Clear") << Setup([](TForm1& f) {
         f.Point_source_radiobutton->click();
         f.ClearButton->trigger();
@@ -281,21 +327,6 @@ void RunTest::escapeAnsweredYesAborts() {
 // when the threads stopped (on a slow machine there may be none yet; the
 // engine's tests check that the count is the one the threads reached).
 void RunTest::escapeStopsARunSplitOverThreads() {
-    struct SlowToAnswer : ScriptedDialogs {
-        bool confirm(ConfirmKind kind, const QString& text) override {
-            const auto cpu = [] {
-                timespec ts{};
-                clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-                return double(ts.tv_sec) + 1e-9 * double(ts.tv_nsec);
-            };
-            QThread::msleep(100);  // the threads' current blocks end
-            const double before = cpu();
-            QThread::msleep(400);
-            questioncpu = cpu() - before;
-            return ScriptedDialogs::confirm(kind, text);
-        }
-        double questioncpu = -1;
-    };
     RunState state;
     state.flags.showabout = false;
     SlowToAnswer dialogs;
@@ -495,4 +526,127 @@ void RunTest::timeLeftOnALongRun() {
                  .hasMatch(),
              qPrintable(left));
     QCOMPARE(form.lastrun().outcome, RunOutcome::aborted);
+}
+
+// A point 1 above the centre of a disc of radius 2 (the top of a cylinder):
+// the solid angle is 2 pi (1 - 1/sqrt 5) exactly. The window's integral run
+// gives it with the error 0 whatever its (unused) count field holds, the
+// report korvex-batch --method integral writes for the same dataset, and
+// the window's batch run writes that report too.
+void RunTest::integralRunOfAPointIsExact() {
+    QTemporaryDir dir;
+    const QString data = dir.filePath("point.txt");
+    {
+        QFile f(data);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(
+            "true\nfalse\ntrue\nfalse\nfalse\n0\n0\n0\n0\n0\n0\n2\n1\n0\n0\n0\n1\n0\n0\n0\n"
+            "150\nfalse\n*\n");
+    }
+    ScriptedWindow window(false);
+    auto& [state, dialogs, form] = window;
+    form.Point_source_radiobutton->click();
+    fillvalid(form, "no count");
+    form.Inputbox_r2->setText("2");
+    chooseintegral(form);
+    const QString saved = dir.filePath("report.txt");
+    dialogs.choices = {ResultsChoice::save, ResultsChoice::finish};
+    dialogs.reportfiles = {saved};
+
+    form.EstimateButton->click();
+
+    QVERIFY2(dialogs.messages.isEmpty(), qPrintable(dialogs.messagetexts().join('|')));
+    QCOMPARE(form.lastrun().outcome, RunOutcome::completed);
+    QCOMPARE(form.ProgressBar1->value(), 100);
+    QCOMPARE(form.inputbox_endcount->text(), QStringLiteral("no count"));
+    const QString shown = dialogs.resultstexts.value(0);
+    QVERIFY(shown.startsWith("Input data from screen\nPoint source\n"));
+    const QRegularExpressionMatch m =
+        QRegularExpression("\nAverage solid angle = (\\S+) \\+/- 0 steradians\n").match(shown);
+    QVERIFY2(m.hasMatch(), qPrintable(shown));
+    const double exact = 2 * M_PI * (1 - 1 / std::sqrt(5.0));
+    QVERIFY2(std::abs(m.captured(1).toDouble() - exact) <= 4e-16 * exact,
+             qPrintable(m.captured(1)));
+    QCOMPARE(dialogs.resultsseeds.value(0),
+             QStringLiteral("Seed of this run: not used by the integral method"));
+    QFile report(saved);
+    QVERIFY(report.open(QIODevice::ReadOnly));
+    QCOMPARE(report.readAll(), QByteArray::fromStdString(state.report.lastresults + "\r\n"));
+
+#ifdef KORVEX_BATCH
+    const QString batchout = dir.filePath("batch.txt");
+    QProcess batch;
+    batch.start(KORVEX_BATCH, {"--method", "integral", "--quiet", data, batchout});
+    QVERIFY(batch.waitForFinished(60000));
+    QCOMPARE(batch.exitCode(), 0);
+    QFile b(batchout);
+    QVERIFY(b.open(QIODevice::ReadOnly));
+    const QString expected = withouttime(QString::fromLatin1(b.readAll()));
+    // From the results on (the file names the point a disc of radius 0).
+    const auto results = [](const QString& text) {
+        return withouttime(text).mid(text.indexOf("Results:")).replace("\r\n", "\n").trimmed();
+    };
+    QCOMPARE(results(shown), results(expected));
+
+    // The same dataset by the window's batch run, the method still Integral.
+    const QString windowout = dir.filePath("window.txt");
+    dialogs.answers = {true};
+    dialogs.datafiles = {data};
+    dialogs.resultsfiles = {windowout};
+    form.Datareadfromandwrittentofile1->trigger();
+    QCOMPARE(form.lastrun().outcome, RunOutcome::completed);
+    QFile w(windowout);
+    QVERIFY(w.open(QIODevice::ReadOnly));
+    QCOMPARE(withouttime(QString::fromLatin1(w.readAll())), expected);
+#endif
+}
+
+// A disc across a cylinder's side wall, which no rule of fixed order
+// integrates: at a target of 1E-12 the randomised point sets double for a
+// long time. Escape during a large set asks "Abort?" as in a run of
+// emissions: the threads stand still while the question is open, and Yes
+// ends the run with the report of the sets done, with their error.
+void RunTest::escapeAbortsAnIntegralRun() {
+    RunState state;
+    state.flags.showabout = false;
+    SlowToAnswer dialogs;
+    CountingForm form(state, &dialogs);
+    state.threads = 2;
+    fillvalid(form);
+    form.Inputbox_d->setText("2");
+    form.Inputbox_c->setText("-0.5");
+    chooseintegral(form, "1E-12");
+    dialogs.answers = {true};
+    bool countoff = false, pressed = false;
+    // After six refinements (20480 points) the next set doubles them: a second
+    // or so.
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, &form, [&] {
+        if (!pressed && form.refinements >= 6) {
+            pressed = true;
+            countoff = !form.inputbox_endcount->isEnabled();
+            QTest::keyClick(&form, Qt::Key_Escape);
+        }
+    });
+    watch.start(0);
+
+    form.EstimateButton->click();
+
+    QVERIFY(pressed);
+    QVERIFY(countoff);
+    QCOMPARE(dialogs.questions, QStringList{"Abort?"});
+    QCOMPARE(form.lastrun().outcome, RunOutcome::aborted);
+    QCOMPARE(form.refinements, 6);
+    const QString shown = dialogs.resultstexts.value(0);
+    // The source-inside warning takes the heading's place.
+    QVERIFY2(shown.contains("(stopped before the target error was reached)"), qPrintable(shown));
+    QVERIFY(shown.contains(" scrambled Sobol' points, 20480 source points"));
+    QVERIFY(QRegularExpression("Average solid angle = \\d\\.\\d+ \\+/- 0\\.0*[1-9]")
+                .match(shown)
+                .hasMatch());
+    // As in escapeStopsARunSplitOverThreads.
+    QVERIFY2(dialogs.questioncpu >= 0 && dialogs.questioncpu < 0.1,
+             qPrintable(QString::number(dialogs.questioncpu)));
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(form.Panel1->isHidden());
 }

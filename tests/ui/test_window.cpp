@@ -51,6 +51,7 @@ private slots:
     void aboutOnceAtFirstActivationAndOnDemand();
     void radioButtonsDecideFlagsAgain();
     void fieldsReadByTheScreenReader();
+    void methodChoiceTurnsTheFields();
 };
 
 void WindowTest::captionsAndStartState() {
@@ -108,6 +109,12 @@ void WindowTest::captionsAndStartState() {
         QVERIFY(e->toolTip().startsWith(QString::fromUtf8(rotationsense)));
     }
     QVERIFY(form.fourpiradiobutton->isChecked());
+    // Emissions by default, the integral's target off.
+    QVERIFY(form.emissionsmethodradiobutton->isChecked());
+    QVERIFY(form.inputbox_endcount->isEnabled() && form.inputbox_endcount->toolTip().isEmpty());
+    QVERIFY(!form.inputbox_target->isEnabled() && !form.Label_target->isEnabled());
+    QCOMPARE(form.inputbox_target->text(), QStringLiteral("1E-6"));
+    QVERIFY(form.Label_countnote->isHidden());
     QVERIFY(form.Panel1->isHidden());
     QVERIFY(form.ListBox1->isHidden());
     QCOMPARE(form.ProgressBar1->maximum(), 100);
@@ -327,6 +334,44 @@ void WindowTest::fieldsReadByTheScreenReader() {
     QCOMPARE(fields.text(Field::emissions), std::string("1E7"));
     QCOMPARE(fields.caption(Field::rotz), std::string("Rotation ccw about Z'' "));
     QCOMPARE(fields.caption(Field::rotx), std::string("Rotation ccw about X"));
+}
+
+// Integral turns the count off (its text kept, a data file's count still
+// filled in) and the target error on; emissions turn them back.
+void WindowTest::methodChoiceTurnsTheFields() {
+    ScriptedWindow window;
+    auto& [state, dialogs, form] = window;
+    form.inputbox_endcount->setText("2.5E6");
+    form.integralmethodradiobutton->click();
+    for (QWidget* w : std::initializer_list<QWidget*>{form.inputbox_endcount, form.Label_endcount,
+                                                      form.Label1}) {
+        QVERIFY(!w->isEnabled());
+        QCOMPARE(w->toolTip(), QString::fromLatin1(countnotused));
+    }
+    QVERIFY(!form.Label_countnote->isHidden());
+    QVERIFY(form.inputbox_target->isEnabled() && form.Label_target->isEnabled());
+    QCOMPARE(form.inputbox_endcount->text(), QStringLiteral("2.5E6"));
+
+    RunParameters prm;
+    prm.r1 = 1;
+    prm.r2 = 2;
+    prm.t2 = 1;
+    prm.c = 1;
+    prm.emissions = 4000;
+    GeometryFlags flags;
+    flags.cylsrc = flags.cyldet = flags.fourpisrc = true;
+    form.filldataset(prm, flags);
+    QCOMPARE(form.inputbox_endcount->text(), QStringLiteral("4000"));
+    QVERIFY(form.integralmethodradiobutton->isChecked());
+
+    form.emissionsmethodradiobutton->click();
+    QVERIFY(form.inputbox_endcount->isEnabled() && form.Label1->isEnabled());
+    QVERIFY(form.inputbox_endcount->toolTip().isEmpty());
+    QVERIFY(form.Label_countnote->isHidden());
+    QVERIFY(!form.inputbox_target->isEnabled());
+    // Both methods named for the user.
+    QVERIFY(form.emissionsmethodradiobutton->toolTip().startsWith("Monte Carlo emissions: "));
+    QVERIFY(form.integralmethodradiobutton->toolTip().startsWith("Integral: "));
 }
 
 QTEST_MAIN(WindowTest)
