@@ -230,7 +230,8 @@ double closeness(const RunParameters& prm) {
 // where those values jump or kink (face planes, the cylinder's mantle, the
 // sphere), judged on a box about the piece (touching counts as one side), and
 // for 2 pi the clipping plane through each point crosses no level where the
-// clipped detector changes shape: unrotated, that plane is horizontal and
+// clipped detector changes shape: for a plane source it is one plane for all
+// points; for a thick source unrotated, that plane is horizontal and
 // changes shape only at the detector's top and bottom levels (and a sphere's
 // poles); rotated, the detector lies wholly in front of every point or
 // wholly behind it.
@@ -340,6 +341,11 @@ bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
         }
     }
     if (em.fourpi) return true;
+    // Every point of a plane source lies in the same clipping plane: each sees
+    // one convex body, the detector clipped by that plane, whose cut face lies
+    // in the source's own plane and whose other faces are the detector's; the
+    // values are then smooth wherever they are for 4 pi.
+    if (prm.t1 == 0) return true;
     if (!frame.rotated) {
         return oneside(lo.z, hi.z, top) && oneside(lo.z, hi.z, bottom);
     }
