@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -61,20 +62,17 @@ struct Sums {
     double weight = 0;
     double omega = 0, path = 0;
     std::array<double, facecount> faces{};
-    bool inside = false;
     void add(const PointValues& v, double w) {
         weight += w;
         omega += w * v.omega;
         path += w * v.path;
         for (int f = 0; f < facecount; ++f) faces[f] += w * v.faces[f];
-        inside = inside || (v.inside && w > 0);
     }
     void add(const Sums& s) {
         weight += s.weight;
         omega += s.omega;
         path += s.path;
         for (int f = 0; f < facecount; ++f) faces[f] += s.faces[f];
-        inside = inside || s.inside;
     }
 };
 
@@ -471,7 +469,111 @@ std::vector<WeightedPoint> gausspoints(const RunParameters& prm, SourceKind kind
     return pts;
 }
 
+// The smallest value of a convex function over [a, b] by golden-section
+// search, to a few units of rounding in the argument.
+template <class F>
+double convexminimum(const F& f, double a, double b) {
+    if (!(b > a)) return f(a);
+    constexpr double g = 0.6180339887498949;
+    const double width = b - a;
+    double c = b - g * (b - a), d = a + g * (b - a);
+    double fc = f(c), fd = f(d);
+    for (int i = 0; i < 200 && b - a > 1e-14 * width; ++i) {
+        if (fc <= fd) {
+            b = d;
+            d = c;
+            fd = fc;
+            c = b - g * (b - a);
+            fc = f(c);
+        } else {
+            a = c;
+            c = d;
+            fc = fd;
+            d = a + g * (b - a);
+            fd = f(d);
+        }
+    }
+    return std::min({fc, fd, f(a), f(b)});
+}
+
+// The detector's region as convex constraints: a point lies in the region
+// where every one is negative. A solid detector's region is its interior; a
+// window's is the open region underneath it (where an emission run notes a
+// source point underneath).
+std::vector<std::function<double(Vec3)>> constraintsof(const DetectorBody& det) {
+    const double t2 = det.t2, r2 = det.r2, a = det.a2 / 2, b = det.b2 / 2;
+    auto above = [](Vec3 p) { return p.z; };
+    auto below = [t2](Vec3 p) { return -t2 - p.z; };
+    auto mantle = [r2](Vec3 p) { return std::hypot(p.x, p.y) - r2; };
+    auto xside = [a](Vec3 p) { return std::abs(p.x) - a; };
+    auto yside = [b](Vec3 p) { return std::abs(p.y) - b; };
+    switch (det.kind) {
+        case DetectorKind::cylinder: return {above, below, mantle};
+        case DetectorKind::cuboid: return {above, below, xside, yside};
+        case DetectorKind::discwindow: return {above, mantle};
+        case DetectorKind::rectwindow: return {above, xside, yside};
+        case DetectorKind::sphere: break;
+    }
+    return {[r2](Vec3 p) { return std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z) - r2; }};
+}
+
 }  // namespace
+
+bool sourcemeetsdetector(const RunParameters& prm, const GeometryFlags& flags) {
+    const Frame frame = makeframe(prm, isrotated(prm));
+    const DetectorBody det = shapeof(prm, flags);
+    const SourceKind kind = sourcekind(flags);
+    const double tol = closeness(prm);
+    const bool cuboid = kind == SourceKind::cuboid;
+    const double rx = cuboid ? prm.a1 / 2 : kind == SourceKind::disc ? prm.r1 : 0;
+    const double ry = cuboid ? prm.b1 / 2 : rx;
+    auto at = [&](double xs, double ys, double zs) { return todetector(frame, {xs, ys, zs}); };
+
+    // Points that decide whether a constraint is zero over the whole source:
+    // the centre and the corners (a disc's rim across both diameters). An
+    // affine constraint (or its absolute value) zero at all of them is zero
+    // throughout, and so is the distance from the axis along a segment.
+    std::vector<Vec3> probes{at(0, 0, prm.t1 / 2)};
+    for (const double zs : {0.0, prm.t1}) {
+        probes.push_back(at(0, 0, zs));
+        if (cuboid) {
+            for (const double xs : {-rx, rx})
+                for (const double ys : {-ry, ry}) probes.push_back(at(xs, ys, zs));
+        } else {
+            for (const auto& [xs, ys] : {std::pair{rx, 0.0}, {-rx, 0.0}, {0.0, rx}, {0.0, -rx}})
+                probes.push_back(at(xs, ys, zs));
+        }
+    }
+    // A solid detector's surface counts as inside for an emission run: a
+    // source lying in a face plane (or a segment on the mantle) meets the
+    // detector where it meets the face, so the constraint of that surface
+    // is left out. A window has no surface to lie in.
+    const bool solid = det.kind == DetectorKind::cylinder || det.kind == DetectorKind::cuboid ||
+                       det.kind == DetectorKind::sphere;
+    std::vector<std::function<double(Vec3)>> kept;
+    for (const auto& c : constraintsof(det)) {
+        const bool lies = std::all_of(probes.begin(), probes.end(),
+                                      [&](Vec3 p) { return std::abs(c(p)) <= tol; });
+        if (!(solid && lies)) kept.push_back(c);
+    }
+    if (kept.empty()) return false;
+    auto g = [&](double xs, double ys, double zs) {
+        const Vec3 p = at(xs, ys, zs);
+        double m = -1e300;
+        for (const auto& c : kept) m = std::max(m, c(p));
+        return m;
+    };
+    // The partial minima of a convex function over a convex set are convex:
+    // zs innermost, then ys (a disc's chord at xs), then xs.
+    auto overz = [&](double xs, double ys) {
+        return convexminimum([&](double zs) { return g(xs, ys, zs); }, 0.0, prm.t1);
+    };
+    auto overy = [&](double xs) {
+        const double half = cuboid ? ry : std::sqrt(std::max(0.0, (rx - xs) * (rx + xs)));
+        return convexminimum([&](double ys) { return overz(xs, ys); }, -half, half);
+    };
+    return convexminimum(overy, -rx, rx) < -tol;
+}
 
 std::array<double, 3> scrambledsobol(std::uint32_t i, const std::array<std::uint32_t, 3>& seeds) {
     std::array<double, 3> u{};
@@ -531,6 +633,8 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
     }
 
     const int workers = std::max(1, threads);
+    // The warning follows from the geometry, not from the points evaluated.
+    const bool inside = sourcemeetsdetector(prm, flags);
     const std::vector<Piece> pieces = piecesof(prm, kind, frame, det, em);
     const bool smooth = std::all_of(pieces.begin(), pieces.end(), [&](const Piece& piece) {
         return smoothover(prm, kind, frame, det, em, piece);
@@ -577,7 +681,7 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
                 out.meanpatherror = (all.omega > 0 ? (dpath + path * domega) / all.omega : 0) +
                                     roundingallowance * path;
                 for (int f = 0; f < facecount; ++f) out.faces[f] = all.faces[f] / all.weight;
-                out.sourceinside = all.inside;
+                out.sourceinside = inside;
                 out.order = n;
                 const double rel = omega > 0 ? out.omegaerror / omega : 0;
                 if (firstrel < 0) firstrel = rel;
@@ -690,7 +794,7 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
         if (out.omegaerror > 0) out.omegaerror += roundingallowance * out.omega;
         if (out.meanpatherror > 0) out.meanpatherror += roundingallowance * out.meanpath;
         for (int f = 0; f < facecount; ++f) out.faces[f] = all.faces[f] / weight;
-        out.sourceinside = all.inside;
+        out.sourceinside = inside;
         out.points = static_cast<std::uint64_t>(done) * R;
         out.perset = done;
 
