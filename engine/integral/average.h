@@ -1,8 +1,11 @@
 // The integral method for one dataset: the per-point values averaged over the
-// source. Where every value is analytic over the whole source (the source
+// source. The source is cut where the values jump or kink along one of its
+// own axes (an unrotated source at the detector's planes, a coaxial plane
+// disc at the mantle); where every value is analytic over each piece (each
 // clear of every face plane, mantle and sphere), a Gauss product rule of
-// rising order, its error the difference of two orders; otherwise randomised
-// quasi-Monte Carlo. Each of R independent Owen-scrambled
+// rising order on every piece, its error the sum over the pieces of the
+// difference of two orders; otherwise randomised quasi-Monte Carlo over the
+// whole source. Each of R independent Owen-scrambled
 // Sobol' point sets gives an unbiased estimate; their spread gives a Student-t
 // 99.9% interval. The point sets double until the interval's half-width is at
 // most the target times the solid angle. Points are evaluated in fixed chunks
