@@ -202,10 +202,12 @@ bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorBody& det, co
 // whole turn), and zs.
 struct Piece {
     std::array<double, 3> lo{}, hi{};
-    // The piece's radius starts at a cylinder's mantle, where a value seen
-    // from outside the curved wall goes as the square root of the distance:
-    // rho = lo + (hi - lo) s^2 makes it smooth in s.
-    bool graded = false;
+    // Bounds that are cuts. There the values are smooth only from one side:
+    // the path integral goes as h log h at a face (h the distance), a value
+    // seen from outside a cylinder's curved wall as the square root of the
+    // distance. A map u = s^2 at such a bound (u = s^2 (3 - 2 s) at both)
+    // makes them smooth enough in s for the rule.
+    std::array<bool, 3> cutlo{}, cuthi{};
 };
 
 Piece wholesource(const RunParameters& prm, SourceKind kind) {
@@ -362,7 +364,7 @@ bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
 // is a coordinate plane of its parameters: unrotated, the detector's levels
 // (its top and bottom, a sphere's poles for 2 pi) cut zs, a cuboid
 // detector's side planes cut a cuboid source's xs and ys, and a cylinder's
-// mantle cuts a coaxial plane disc at rho = r2. Rotated, the source stays whole.
+// mantle cuts a coaxial disc at rho = r2. Rotated, the source stays whole.
 std::vector<Piece> piecesof(const RunParameters& prm, SourceKind kind, const Frame& frame,
                             const DetectorBody& det, const Emitting& em) {
     const Piece whole = wholesource(prm, kind);
@@ -393,10 +395,8 @@ std::vector<Piece> piecesof(const RunParameters& prm, SourceKind kind, const Fra
         cut(1, det.b2 / 2 - frame.b3);
         cut(1, -det.b2 / 2 - frame.b3);
     }
-    // (Only a plane disc: near the mantle a point's values cost far more, and
-    // a thick disc's many nodes there outweigh what the cut saves.)
     if (det.kind == DetectorKind::cylinder && kind == SourceKind::disc && frame.a3 == 0 &&
-        frame.b3 == 0 && prm.t1 == 0) {
+        frame.b3 == 0) {
         cut(0, det.r2);
     }
     std::array<std::vector<double>, 3> bounds;
@@ -410,10 +410,13 @@ std::vector<Piece> piecesof(const RunParameters& prm, SourceKind kind, const Fra
     for (std::size_t i = 0; i + 1 < bounds[0].size(); ++i) {
         for (std::size_t j = 0; j + 1 < bounds[1].size(); ++j) {
             for (std::size_t k = 0; k + 1 < bounds[2].size(); ++k) {
-                pieces.push_back({{bounds[0][i], bounds[1][j], bounds[2][k]},
-                                  {bounds[0][i + 1], bounds[1][j + 1], bounds[2][k + 1]},
-                                  det.kind == DetectorKind::cylinder && kind == SourceKind::disc &&
-                                      bounds[0][i] == det.r2});
+                Piece p{{bounds[0][i], bounds[1][j], bounds[2][k]},
+                        {bounds[0][i + 1], bounds[1][j + 1], bounds[2][k + 1]}};
+                for (int a = 0; a < 3; ++a) {
+                    p.cutlo[a] = p.lo[a] != whole.lo[a];
+                    p.cuthi[a] = p.hi[a] != whole.hi[a];
+                }
+                pieces.push_back(p);
             }
         }
     }
@@ -438,10 +441,22 @@ std::vector<WeightedPoint> gausspoints(const RunParameters& prm, SourceKind kind
         const double span = piece.hi[a] - piece.lo[a];
         nx.resize(n);
         nw.resize(n);
-        const bool graded = a == 0 && piece.graded;
+        const bool lo = piece.cutlo[a], hi = piece.cuthi[a];
         for (int i = 0; i < n; ++i) {
-            nx[i] = piece.lo[a] + span * (graded ? x[i] * x[i] : x[i]);
-            nw[i] = w[i] * span / full * (graded ? 2 * x[i] : 1);
+            const double s = x[i];
+            double u = s, du = 1;
+            if (lo && hi) {
+                u = s * s * (3 - 2 * s);
+                du = 6 * s * (1 - s);
+            } else if (lo) {
+                u = s * s;
+                du = 2 * s;
+            } else if (hi) {
+                u = 1 - (1 - s) * (1 - s);
+                du = 2 * (1 - s);
+            }
+            nx[i] = piece.lo[a] + span * u;
+            nw[i] = w[i] * du * span / full;
         }
     };
     std::vector<double> zx, zw;
