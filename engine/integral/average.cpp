@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -62,20 +63,17 @@ struct Sums {
     double weight = 0;
     double omega = 0, path = 0;
     std::array<double, facecount> faces{};
-    bool inside = false;
     void add(const PointValues& v, double w) {
         weight += w;
         omega += w * v.omega;
         path += w * v.path;
         for (int f = 0; f < facecount; ++f) faces[f] += w * v.faces[f];
-        inside = inside || (v.inside && w > 0);
     }
     void add(const Sums& s) {
         weight += s.weight;
         omega += s.omega;
         path += s.path;
         for (int f = 0; f < facecount; ++f) faces[f] += s.faces[f];
-        inside = inside || s.inside;
     }
 };
 
@@ -219,13 +217,51 @@ bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorBody& det, co
     return true;
 }
 
+// A piece of the source: a box in its own parameters. A cuboid (rectangle,
+// line) takes xs, ys, zs; a disc takes the radius rho in x (y unused, the
+// whole turn), and zs.
+struct Piece {
+    std::array<double, 3> lo{}, hi{};
+    // Bounds that are cuts. There the values are smooth only from one side:
+    // the path integral goes as h log h at a face (h the distance), a value
+    // seen from outside a cylinder's curved wall as the square root of the
+    // distance. A map u = s^2 at such a bound (u = s^2 (3 - 2 s) at both)
+    // makes them smooth enough in s for the rule.
+    std::array<bool, 3> cutlo{}, cuthi{};
+};
+
+Piece wholesource(const RunParameters& prm, SourceKind kind) {
+    Piece p;
+    if (kind == SourceKind::cuboid) {
+        p.lo = {-prm.a1 / 2, -prm.b1 / 2, 0};
+        p.hi = {prm.a1 / 2, prm.b1 / 2, prm.t1};
+    } else {
+        p.hi = {kind == SourceKind::disc ? prm.r1 : 0, 0, prm.t1};
+    }
+    return p;
+}
+
+// Lengths closer than this to a plane count as lying on it: piece bounds cut
+// at a plane come back to it only to rounding once displaced.
+double closeness(const RunParameters& prm) {
+    const double size = std::abs(prm.a3) + std::abs(prm.b3) + std::abs(prm.c) + prm.r1 + prm.a1 +
+                        prm.b1 + prm.t1 + prm.r2 + prm.a2 + prm.b2 + prm.t2;
+    return 1e-13 * size;
+}
+
 // True when every per-point value is an analytic function of the point over
-// the whole source: the source lies on one side of every plane and surface
+// the piece's interior: the piece lies on one side of every plane and surface
 // where those values jump or kink (face planes, the cylinder's mantle, the
-// sphere), judged on a box about the source, and for 2 pi the detector lies
-// wholly in front of every source point or wholly behind it.
+// sphere), judged on a box about the piece (touching counts as one side), and
+// for 2 pi the clipping plane through each point crosses no level where the
+// clipped detector changes shape: for a plane source it is one plane for all
+// points; for a thick source unrotated, that plane is horizontal and
+// changes shape only at the detector's top and bottom levels (and a sphere's
+// poles); rotated, the detector lies wholly in front of every point or
+// wholly behind it.
 bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
-                const DetectorBody& det, const Emitting& em) {
+                const DetectorBody& det, const Emitting& em, const Piece& piece) {
+    const double tol = closeness(prm);
     Vec3 lo{1e300, 1e300, 1e300}, hi{-1e300, -1e300, -1e300};
     auto take = [&](Vec3 q, double ex, double ey, double ez) {
         lo = {std::min(lo.x, q.x - ex), std::min(lo.y, q.y - ey), std::min(lo.z, q.z - ez)};
@@ -233,22 +269,28 @@ bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
     };
     const std::array<double, 9> r =
         frame.rotated ? frame.r : std::array<double, 9>{1, 0, 0, 0, 1, 0, 0, 0, 1};
-    for (const double zs : {0.0, prm.t1}) {
+    const bool disc = kind == SourceKind::disc && prm.r1 > 0;
+    for (const double zs : {piece.lo[2], piece.hi[2]}) {
         if (kind == SourceKind::cuboid) {
-            for (const double xs : {-prm.a1 / 2, prm.a1 / 2}) {
-                for (const double ys : {-prm.b1 / 2, prm.b1 / 2})
+            for (const double xs : {piece.lo[0], piece.hi[0]}) {
+                for (const double ys : {piece.lo[1], piece.hi[1]})
                     take(todetector(frame, {xs, ys, zs}), 0, 0, 0);
             }
         } else {
             // The disc's extent along each detector axis.
-            const double r1 = kind == SourceKind::disc ? prm.r1 : 0;
+            const double r1 = disc ? piece.hi[0] : 0;
             take(todetector(frame, {0, 0, zs}), r1 * std::hypot(r[0], r[3]),
                  r1 * std::hypot(r[1], r[4]), r1 * std::hypot(r[2], r[5]));
         }
     }
-    auto oneside = [](double a, double b, double plane) { return b < plane || a > plane; };
+    // Touching a plane counts as one side; lying in it does not.
+    auto oneside = [tol](double a, double b, double plane) {
+        if (b - a <= tol && std::abs(a - plane) <= tol) return false;
+        return b <= plane + tol || a >= plane - tol;
+    };
     double reach = 0;  // radius of a sphere about centre that holds the detector
     Vec3 centre{0, 0, -det.t2 / 2};
+    double top = 0, bottom = -det.t2;  // levels where a horizontal clip changes shape
     switch (det.kind) {
         case DetectorKind::cylinder: {
             if (!oneside(lo.z, hi.z, 0) || !oneside(lo.z, hi.z, -det.t2)) return false;
@@ -256,7 +298,12 @@ bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
             const double fx = std::max(std::abs(lo.x), std::abs(hi.x)),
                          fy = std::max(std::abs(lo.y), std::abs(hi.y));
             double nearest = std::hypot(nx, ny), farthest = std::hypot(fx, fy);
-            if (kind == SourceKind::disc && prm.r1 > 0) {
+            if (disc && !frame.rotated) {
+                // An annulus about (a3, b3): its distances from the axis exactly.
+                const double off = std::hypot(frame.a3, frame.b3);
+                farthest = off + piece.hi[0];
+                nearest = std::max({0.0, piece.lo[0] - off, off - piece.hi[0]});
+            } else if (disc) {
                 // The distance from the axis is convex: its largest value lies
                 // on a rim, which samples bound to within r1 pi / N. For a plane
                 // disc the smallest lies on the rim too unless the axis meets it.
@@ -284,7 +331,8 @@ bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
                     if (std::hypot(u, v) > prm.r1) nearest = std::max(nearest, least - slack);
                 }
             }
-            if (!(nearest > det.r2 || farthest < det.r2)) return false;
+            if (!(nearest >= det.r2 - tol || farthest <= det.r2 + tol)) return false;
+            if (farthest - nearest <= tol && std::abs(nearest - det.r2) <= tol) return false;
             reach = std::hypot(det.r2, det.t2 / 2);
             break;
         }
@@ -301,6 +349,8 @@ bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
             break;
         case DetectorKind::sphere: {
             centre = {0, 0, 0};
+            top = det.r2;
+            bottom = -det.r2;
             const double nx = std::max({0.0, lo.x, -hi.x}), ny = std::max({0.0, lo.y, -hi.y}),
                          nz = std::max({0.0, lo.z, -hi.z});
             const double fx = std::max(std::abs(lo.x), std::abs(hi.x)),
@@ -315,6 +365,14 @@ bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
         }
     }
     if (em.fourpi) return true;
+    // Every point of a plane source lies in the same clipping plane: each sees
+    // one convex body, the detector clipped by that plane, whose cut face lies
+    // in the source's own plane and whose other faces are the detector's; the
+    // values are then smooth wherever they are for 4 pi.
+    if (prm.t1 == 0) return true;
+    if (!frame.rotated) {
+        return oneside(lo.z, hi.z, top) && oneside(lo.z, hi.z, bottom);
+    }
     // Along zs the source's points lie from its front face to t1 behind it.
     const Vec3 o = todetector(frame, {0, 0, 0});
     const double ahead =
@@ -322,51 +380,244 @@ bool smoothover(const RunParameters& prm, SourceKind kind, const Frame& frame,
     return ahead < -reach || ahead - prm.t1 > reach;
 }
 
+// The source cut at every plane where the per-point values jump or kink that
+// is a coordinate plane of its parameters: unrotated, the detector's levels
+// (its top and bottom, a sphere's poles for 2 pi) cut zs, a cuboid
+// detector's side planes cut a cuboid source's xs and ys, and a cylinder's
+// mantle cuts a coaxial disc at rho = r2. Rotated, the source stays whole.
+std::vector<Piece> piecesof(const RunParameters& prm, SourceKind kind, const Frame& frame,
+                            const DetectorBody& det, const Emitting& em) {
+    const Piece whole = wholesource(prm, kind);
+    if (frame.rotated) return {whole};
+    const double tol = closeness(prm);
+    std::array<std::vector<double>, 3> cuts;
+    auto cut = [&](int axis, double at) {
+        if (at > whole.lo[axis] + tol && at < whole.hi[axis] - tol) cuts[axis].push_back(at);
+    };
+    switch (det.kind) {
+        case DetectorKind::cylinder:
+        case DetectorKind::cuboid:
+            cut(2, 0 - frame.c);
+            cut(2, -det.t2 - frame.c);
+            break;
+        case DetectorKind::discwindow:
+        case DetectorKind::rectwindow: cut(2, 0 - frame.c); break;
+        case DetectorKind::sphere:
+            if (!em.fourpi) {
+                cut(2, det.r2 - frame.c);
+                cut(2, -det.r2 - frame.c);
+            }
+            break;
+    }
+    if (det.kind == DetectorKind::cuboid && kind == SourceKind::cuboid) {
+        cut(0, det.a2 / 2 - frame.a3);
+        cut(0, -det.a2 / 2 - frame.a3);
+        cut(1, det.b2 / 2 - frame.b3);
+        cut(1, -det.b2 / 2 - frame.b3);
+    }
+    if (det.kind == DetectorKind::cylinder && kind == SourceKind::disc && frame.a3 == 0 &&
+        frame.b3 == 0) {
+        cut(0, det.r2);
+    }
+    std::array<std::vector<double>, 3> bounds;
+    for (int a = 0; a < 3; ++a) {
+        bounds[a] = cuts[a];
+        bounds[a].push_back(whole.lo[a]);
+        bounds[a].push_back(whole.hi[a]);
+        std::sort(bounds[a].begin(), bounds[a].end());
+    }
+    std::vector<Piece> pieces;
+    for (std::size_t i = 0; i + 1 < bounds[0].size(); ++i) {
+        for (std::size_t j = 0; j + 1 < bounds[1].size(); ++j) {
+            for (std::size_t k = 0; k + 1 < bounds[2].size(); ++k) {
+                Piece p{{bounds[0][i], bounds[1][j], bounds[2][k]},
+                        {bounds[0][i + 1], bounds[1][j + 1], bounds[2][k + 1]}};
+                for (int a = 0; a < 3; ++a) {
+                    p.cutlo[a] = p.lo[a] != whole.lo[a];
+                    p.cuthi[a] = p.hi[a] != whole.hi[a];
+                }
+                pieces.push_back(p);
+            }
+        }
+    }
+    return pieces;
+}
+
 // A Gauss product rule (Gauss-Legendre across, the trapezoidal rule round a
-// disc) of n nodes per axis, for a source over which every value is smooth.
+// disc) of n nodes per axis over one piece, for a piece over which every
+// value is smooth; the weights are shares of the whole source.
 std::vector<WeightedPoint> gausspoints(const RunParameters& prm, SourceKind kind,
-                                       const Frame& frame, int n) {
+                                       const Frame& frame, const Piece& piece, int n) {
     std::vector<double> x, w;
     gausslegendre(n, x, w);
-    const std::vector<double> one{0.5}, onew{1};
-    const bool thick = prm.t1 > 0;
-    const auto& zx = thick ? x : one;
-    const auto& zw = thick ? w : onew;
+    // Nodes and weights along one axis of the piece; a single node where the
+    // source has no extent.
+    auto axis = [&](int a, double full, std::vector<double>& nx, std::vector<double>& nw) {
+        if (!(full > 0)) {
+            nx = {piece.lo[a]};
+            nw = {1};
+            return;
+        }
+        const double span = piece.hi[a] - piece.lo[a];
+        nx.resize(n);
+        nw.resize(n);
+        const bool lo = piece.cutlo[a], hi = piece.cuthi[a];
+        for (int i = 0; i < n; ++i) {
+            const double s = x[i];
+            double u = s, du = 1;
+            if (lo && hi) {
+                u = s * s * (3 - 2 * s);
+                du = 6 * s * (1 - s);
+            } else if (lo) {
+                u = s * s;
+                du = 2 * s;
+            } else if (hi) {
+                u = 1 - (1 - s) * (1 - s);
+                du = 2 * (1 - s);
+            }
+            nx[i] = piece.lo[a] + span * u;
+            nw[i] = w[i] * du * span / full;
+        }
+    };
+    std::vector<double> zx, zw;
+    axis(2, prm.t1, zx, zw);
     std::vector<WeightedPoint> pts;
     if (kind == SourceKind::disc && prm.r1 > 0) {
+        // rho = r1 u with the weight 2 u du over u in the piece's share.
+        std::vector<double> rx, rw;
+        axis(0, prm.r1, rx, rw);
         const int m = 2 * n;
         for (int i = 0; i < n; ++i) {
             for (int j = 0; j < m; ++j) {
                 const double phi = 2 * pi * (j + 0.5) / m;
-                const double rho = prm.r1 * x[i];
+                const double rho = rx[i];
                 for (std::size_t k = 0; k < zx.size(); ++k) {
-                    const Vec3 s{std::cos(phi) * rho, std::sin(phi) * rho,
-                                 thick ? prm.t1 * zx[k] : 0};
-                    pts.push_back({todetector(frame, s), 2 * x[i] * w[i] / m * zw[k]});
+                    const Vec3 s{std::cos(phi) * rho, std::sin(phi) * rho, zx[k]};
+                    pts.push_back({todetector(frame, s), 2 * (rho / prm.r1) * rw[i] / m * zw[k]});
                 }
             }
         }
         return pts;
     }
-    const bool alongx = kind == SourceKind::cuboid && prm.a1 > 0;
-    const bool alongy = kind == SourceKind::cuboid && prm.b1 > 0;
-    const auto& xx = alongx ? x : one;
-    const auto& xw = alongx ? w : onew;
-    const auto& yx = alongy ? x : one;
-    const auto& yw = alongy ? w : onew;
+    const bool cuboid = kind == SourceKind::cuboid;
+    std::vector<double> xx, xw, yx, yw;
+    axis(0, cuboid ? prm.a1 : 0, xx, xw);
+    axis(1, cuboid ? prm.b1 : 0, yx, yw);
     for (std::size_t i = 0; i < xx.size(); ++i) {
         for (std::size_t j = 0; j < yx.size(); ++j) {
             for (std::size_t k = 0; k < zx.size(); ++k) {
-                const Vec3 s{alongx ? prm.a1 * (xx[i] - 0.5) : 0,
-                             alongy ? prm.b1 * (yx[j] - 0.5) : 0, thick ? prm.t1 * zx[k] : 0};
-                pts.push_back({todetector(frame, s), xw[i] * yw[j] * zw[k]});
+                pts.push_back({todetector(frame, {xx[i], yx[j], zx[k]}), xw[i] * yw[j] * zw[k]});
             }
         }
     }
     return pts;
 }
 
+// The smallest value of a convex function over [a, b] by golden-section
+// search, to a few units of rounding in the argument.
+template <class F>
+double convexminimum(const F& f, double a, double b) {
+    if (!(b > a)) return f(a);
+    constexpr double g = 0.6180339887498949;
+    const double width = b - a;
+    double c = b - g * (b - a), d = a + g * (b - a);
+    double fc = f(c), fd = f(d);
+    for (int i = 0; i < 200 && b - a > 1e-14 * width; ++i) {
+        if (fc <= fd) {
+            b = d;
+            d = c;
+            fd = fc;
+            c = b - g * (b - a);
+            fc = f(c);
+        } else {
+            a = c;
+            c = d;
+            fc = fd;
+            d = a + g * (b - a);
+            fd = f(d);
+        }
+    }
+    return std::min({fc, fd, f(a), f(b)});
+}
+
+// The detector's region as convex constraints: a point lies in the region
+// where every one is negative. A solid detector's region is its interior; a
+// window's is the open region underneath it (where an emission run notes a
+// source point underneath).
+std::vector<std::function<double(Vec3)>> constraintsof(const DetectorBody& det) {
+    const double t2 = det.t2, r2 = det.r2, a = det.a2 / 2, b = det.b2 / 2;
+    auto above = [](Vec3 p) { return p.z; };
+    auto below = [t2](Vec3 p) { return -t2 - p.z; };
+    auto mantle = [r2](Vec3 p) { return std::hypot(p.x, p.y) - r2; };
+    auto xside = [a](Vec3 p) { return std::abs(p.x) - a; };
+    auto yside = [b](Vec3 p) { return std::abs(p.y) - b; };
+    switch (det.kind) {
+        case DetectorKind::cylinder: return {above, below, mantle};
+        case DetectorKind::cuboid: return {above, below, xside, yside};
+        case DetectorKind::discwindow: return {above, mantle};
+        case DetectorKind::rectwindow: return {above, xside, yside};
+        case DetectorKind::sphere: break;
+    }
+    return {[r2](Vec3 p) { return std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z) - r2; }};
+}
+
 }  // namespace
+
+bool sourcemeetsdetector(const RunParameters& prm, const GeometryFlags& flags) {
+    const Frame frame = makeframe(prm, isrotated(prm));
+    const DetectorBody det = shapeof(prm, flags);
+    const SourceKind kind = sourcekind(flags);
+    const double tol = closeness(prm);
+    const bool cuboid = kind == SourceKind::cuboid;
+    const double rx = cuboid ? prm.a1 / 2 : kind == SourceKind::disc ? prm.r1 : 0;
+    const double ry = cuboid ? prm.b1 / 2 : rx;
+    auto at = [&](double xs, double ys, double zs) { return todetector(frame, {xs, ys, zs}); };
+
+    // Points that decide whether a constraint is zero over the whole source:
+    // the centre and the corners (a disc's rim across both diameters). An
+    // affine constraint (or its absolute value) zero at all of them is zero
+    // throughout, and so is the distance from the axis along a segment.
+    std::vector<Vec3> probes{at(0, 0, prm.t1 / 2)};
+    for (const double zs : {0.0, prm.t1}) {
+        probes.push_back(at(0, 0, zs));
+        if (cuboid) {
+            for (const double xs : {-rx, rx})
+                for (const double ys : {-ry, ry}) probes.push_back(at(xs, ys, zs));
+        } else {
+            for (const auto& [xs, ys] : {std::pair{rx, 0.0}, {-rx, 0.0}, {0.0, rx}, {0.0, -rx}})
+                probes.push_back(at(xs, ys, zs));
+        }
+    }
+    // A solid detector's surface counts as inside for an emission run: a
+    // source lying in a face plane (or a segment on the mantle) meets the
+    // detector where it meets the face, so the constraint of that surface
+    // is left out. A window has no surface to lie in.
+    const bool solid = det.kind == DetectorKind::cylinder || det.kind == DetectorKind::cuboid ||
+                       det.kind == DetectorKind::sphere;
+    std::vector<std::function<double(Vec3)>> kept;
+    for (const auto& c : constraintsof(det)) {
+        const bool lies = std::all_of(probes.begin(), probes.end(),
+                                      [&](Vec3 p) { return std::abs(c(p)) <= tol; });
+        if (!(solid && lies)) kept.push_back(c);
+    }
+    if (kept.empty()) return false;
+    auto g = [&](double xs, double ys, double zs) {
+        const Vec3 p = at(xs, ys, zs);
+        double m = -1e300;
+        for (const auto& c : kept) m = std::max(m, c(p));
+        return m;
+    };
+    // The partial minima of a convex function over a convex set are convex:
+    // zs innermost, then ys (a disc's chord at xs), then xs.
+    auto overz = [&](double xs, double ys) {
+        return convexminimum([&](double zs) { return g(xs, ys, zs); }, 0.0, prm.t1);
+    };
+    auto overy = [&](double xs) {
+        const double half = cuboid ? ry : std::sqrt(std::max(0.0, (rx - xs) * (rx + xs)));
+        return convexminimum([&](double ys) { return overz(xs, ys); }, -half, half);
+    };
+    return convexminimum(overy, -rx, rx) < -tol;
+}
 
 std::array<double, 3> scrambledsobol(std::uint32_t i, const std::array<std::uint32_t, 3>& seeds) {
     std::array<double, 3> u{};
@@ -426,38 +677,57 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
     }
 
     const int workers = std::max(1, threads);
-    if (stream == 0 && smoothover(prm, kind, frame, det, em)) {
-        // Orders 4, 8, 16, ...: the difference of two orders bounds the error
-        // of the lower, and so, for an analytic integrand whose rule
-        // converges geometrically, far more than bounds that of the higher.
+    // The warning follows from the geometry, not from the points evaluated.
+    const bool inside = sourcemeetsdetector(prm, flags);
+    const std::vector<Piece> pieces = piecesof(prm, kind, frame, det, em);
+    const bool smooth = std::all_of(pieces.begin(), pieces.end(), [&](const Piece& piece) {
+        return smoothover(prm, kind, frame, det, em, piece);
+    });
+    if (stream == 0 && smooth) {
+        // Orders 4, 8, 16, ... on every piece together: the difference of two
+        // orders bounds the error of the lower, and so, for an integrand
+        // analytic over each piece whose rule converges geometrically, far
+        // more than bounds that of the higher. The error is the sum over the
+        // pieces of that difference.
         const int dims =
             (kind == SourceKind::disc ? (prm.r1 > 0 ? 2 : 0) : (prm.a1 > 0) + (prm.b1 > 0)) +
             (prm.t1 > 0);
         const int largest = dims >= 3 ? 48 : dims == 2 ? 128 : 1024;
-        Sums previous;
+        std::vector<Sums> previous(pieces.size());
         bool have = false;
         double firstrel = -1;
         for (int n = 4; n <= largest; n *= 2) {
-            Sums sums;
-            if (!evaluate(gausspoints(prm, kind, frame, n), det, em, host, workers, sums)) {
+            std::vector<Sums> sums(pieces.size());
+            bool stopped = false;
+            for (std::size_t i = 0; i < pieces.size() && !stopped; ++i) {
+                const std::vector<WeightedPoint> pts = gausspoints(prm, kind, frame, pieces[i], n);
+                stopped = !evaluate(pts, det, em, host, workers, sums[i]);
+                out.points += pts.size();
+            }
+            if (stopped) {
                 // Stopped by the host, also during the first order: the
                 // outcome is what the orders done give (none: no points).
                 out.aborted = true;
                 break;
             }
-            out.points += static_cast<std::uint64_t>(
-                std::pow(n, std::max(1, dims)) * (kind == SourceKind::disc && prm.r1 > 0 ? 2 : 1));
             if (have) {
-                const double omega = sums.omega / sums.weight;
-                const double before = previous.omega / previous.weight;
-                const double path = sums.omega > 0 ? sums.path / sums.omega : 0;
-                const double pathbefore = previous.omega > 0 ? previous.path / previous.omega : 0;
+                Sums all;
+                double domega = 0, dpath = 0;
+                for (std::size_t i = 0; i < pieces.size(); ++i) {
+                    all.add(sums[i]);
+                    domega += std::abs(sums[i].omega - previous[i].omega);
+                    dpath += std::abs(sums[i].path - previous[i].path);
+                }
+                const double omega = all.omega / all.weight;
+                const double path = all.omega > 0 ? all.path / all.omega : 0;
                 out.omega = omega;
-                out.omegaerror = std::abs(omega - before) + roundingallowance * omega;
+                out.omegaerror = domega / all.weight + roundingallowance * omega;
                 out.meanpath = path;
-                out.meanpatherror = std::abs(path - pathbefore) + roundingallowance * path;
-                for (int f = 0; f < facecount; ++f) out.faces[f] = sums.faces[f] / sums.weight;
-                out.sourceinside = sums.inside;
+                // The ratio's change to first order in the changes of its sums.
+                out.meanpatherror = (all.omega > 0 ? (dpath + path * domega) / all.omega : 0) +
+                                    roundingallowance * path;
+                for (int f = 0; f < facecount; ++f) out.faces[f] = all.faces[f] / all.weight;
+                out.sourceinside = inside;
                 out.order = n;
                 const double rel = omega > 0 ? out.omegaerror / omega : 0;
                 if (firstrel < 0) firstrel = rel;
@@ -574,7 +844,7 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
         if (out.omegaerror > 0) out.omegaerror += roundingallowance * out.omega;
         if (out.meanpatherror > 0) out.meanpatherror += roundingallowance * out.meanpath;
         for (int f = 0; f < facecount; ++f) out.faces[f] = all.faces[f] / weight;
-        out.sourceinside = all.inside;
+        out.sourceinside = inside;
         out.points = static_cast<std::uint64_t>(done) * R;
         out.perset = done;
 

@@ -1,8 +1,11 @@
 // The integral method for one dataset: the per-point values averaged over the
-// source. Where every value is analytic over the whole source (the source
+// source. The source is cut where the values jump or kink along one of its
+// own axes (an unrotated source at the detector's planes, a coaxial plane
+// disc at the mantle); where every value is analytic over each piece (each
 // clear of every face plane, mantle and sphere), a Gauss product rule of
-// rising order, its error the difference of two orders; otherwise randomised
-// quasi-Monte Carlo. Each of R independent Owen-scrambled
+// rising order on every piece, its error the sum over the pieces of the
+// difference of two orders; otherwise randomised quasi-Monte Carlo over the
+// whole source. Each of R independent Owen-scrambled
 // Sobol' point sets gives an unbiased estimate; their spread gives a Student-t
 // 99.9% interval. The point sets double until the interval's half-width is at
 // most the target times the solid angle. Points are evaluated in fixed chunks
@@ -49,11 +52,11 @@ struct IntegralOutcome {
     double omega = 0, omegaerror = 0;        // sr; 99.9% half-width
     double meanpath = 0, meanpatherror = 0;  // <I> / <omega>; 99.9% half-width
     std::array<double, facecount> faces{};   // mean face solid angles, sr
-    bool sourceinside = false;
-    bool exact = false;        // every source point is the same point
-    bool aborted = false;      // refinement stopped by the host
-    std::uint64_t points = 0;  // source points evaluated, over all randomisations
-    std::uint64_t perset = 0;  // points in each randomisation
+    bool sourceinside = false;               // from the geometry (sourcemeetsdetector)
+    bool exact = false;                      // every source point is the same point
+    bool aborted = false;                    // refinement stopped by the host
+    std::uint64_t points = 0;                // source points evaluated, over all randomisations
+    std::uint64_t perset = 0;                // points in each randomisation
     // A Gauss product rule of this many nodes per axis, its error the
     // difference from half as many (0: randomised quasi-Monte Carlo).
     int order = 0;
@@ -65,6 +68,14 @@ struct IntegralOutcome {
 // independent randomisations (for tests of the interval's coverage).
 IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, double target,
                             IntegralHost& host, int threads = 1, std::uint64_t stream = 0);
+
+// True when the source meets the detector where an emission run would warn
+// that it is inside: a set of the source's own dimension (not merely a point
+// or an edge touching from outside) lies within a solid detector, on its
+// surface, or underneath a window. Judged from the geometry: the largest of
+// the detector's convex constraints, minimised over the source by nested
+// golden-section searches, is below zero by more than rounding.
+bool sourcemeetsdetector(const RunParameters& prm, const GeometryFlags& flags);
 
 // The i-th point of the three-dimensional Sobol' sequence, Owen-scrambled with
 // the given seeds, in [0, 1)^3.

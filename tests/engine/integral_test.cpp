@@ -4,6 +4,8 @@
 // coverage of its 99.9% interval.
 #include <gtest/gtest.h>
 
+#include <boost/math/quadrature/gauss_kronrod.hpp>
+
 #include <cmath>
 #include <random>
 #include <string>
@@ -377,5 +379,127 @@ TEST(IntegralMethod, StopsWhenAskedAtAnyTime) {
                 }
             }
         }
+    }
+}
+
+// A source that straddles a face plane or the mantle is cut there and each
+// piece averaged by the Gauss rule: it agrees with randomised points over the
+// whole source and with a one-dimensional integral along a disc's radius.
+TEST(IntegralMethod, CutSourceAgreesWithOtherRules) {
+    auto cuboidsource = [](GeometryFlags& f) {
+        f.cylsrc = false;
+        f.cubsrc = true;
+    };
+    std::vector<Geometry> cases(3);
+    // A cuboid source half inside a cuboid detector.
+    cuboidsource(cases[0].flags);
+    cases[0].flags.cyldet = false;
+    cases[0].flags.cubdet = true;
+    cases[0].prm = {.a1 = 2, .b1 = 1, .t1 = 0.5, .a2 = 4, .b2 = 4, .t2 = 2, .c = -0.25};
+    // A disc coaxial with a cylinder, wider than it, at mid-height.
+    cases[1].prm = {.r1 = 2, .r2 = 1, .t2 = 2, .c = -0.5};
+    // A 2 pi cuboid source beside a cylinder, straddling its top plane.
+    cuboidsource(cases[2].flags);
+    cases[2].flags.twopisrc = true;
+    cases[2].flags.fourpisrc = false;
+    cases[2].prm = {.a1 = 1, .b1 = 1, .t1 = 1, .r2 = 1, .t2 = 2, .a3 = 2, .c = -0.5};
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        Geometry& x = cases[i];
+        QuietIntegral h;
+        const IntegralOutcome cut = runintegral(x.prm, x.flags, 1e-8, h, 2);
+        EXPECT_GT(cut.order, 0) << "case " << i << ": the rule was not used";
+        EXPECT_LE(cut.omegaerror, 1e-8 * cut.omega) << "case " << i;
+        if (i == 1) {
+            // Inside the mantle every direction counts; outside, the radius.
+            const DetectorBody det{cyl, 1, 0, 0, 2};
+            auto f = [&](double rho) { return pointvalues(det, {rho, 0, -0.5}, {}).omega * rho; };
+            const double outer =
+                boost::math::quadrature::gauss_kronrod<double, 31>::integrate(f, 1, 2, 15, 1e-13);
+            const double want = 4 * pi / 4 + 2 * outer / 4;
+            EXPECT_NEAR(cut.omega, want, cut.omegaerror + 1e-12 * want);
+            continue;
+        }
+        const IntegralOutcome qmc = runintegral(x.prm, x.flags, 1e-5, h, 2, 1);
+        EXPECT_EQ(qmc.order, 0);
+        EXPECT_NEAR(cut.omega, qmc.omega, cut.omegaerror + qmc.omegaerror) << "case " << i;
+        EXPECT_NEAR(cut.meanpath, qmc.meanpath, cut.meanpatherror + qmc.meanpatherror)
+            << "case " << i;
+    }
+}
+
+// The warning follows from the geometry: a source touching the detector from
+// outside does not warn, one barely inside does, and a plane source lying in
+// a solid's face warns where the emission run finds its points on the face.
+TEST(IntegralMethod, InsideWarningFromTheGeometry) {
+    struct Case {
+        bool cubsrc, cubdet, window;
+        RunParameters prm;
+        bool inside;
+    };
+    const Case cases[] = {
+        // A cuboid resting on a cuboid's top, and sunk 1E-9 into it.
+        {true,
+         true,
+         false,
+         {.a1 = 1, .b1 = 1, .t1 = 0.5, .a2 = 2, .b2 = 2, .t2 = 1, .c = 0},
+         false},
+        {true,
+         true,
+         false,
+         {.a1 = 1, .b1 = 1, .t1 = 0.5, .a2 = 2, .b2 = 2, .t2 = 1, .c = -1e-9},
+         true},
+        // Beside it, face to face, and overlapping by 1E-9.
+        {true,
+         true,
+         false,
+         {.a1 = 1, .b1 = 1, .t1 = 0.5, .a2 = 2, .b2 = 2, .t2 = 1, .a3 = 1.5, .c = -0.7},
+         false},
+        {true,
+         true,
+         false,
+         {.a1 = 1, .b1 = 1, .t1 = 0.5, .a2 = 2, .b2 = 2, .t2 = 1, .a3 = 1.5 - 1e-9, .c = -0.7},
+         true},
+        // A cuboid turned 45 deg about Zs, an edge on a cylinder's mantle.
+        {true,
+         false,
+         false,
+         {.a1 = 1,
+          .b1 = 1,
+          .t1 = 0.5,
+          .r2 = 1,
+          .t2 = 1,
+          .a3 = 1 + std::sqrt(0.5),
+          .c = -0.7,
+          .rotz = pi / 4},
+         false},
+        {true,
+         false,
+         false,
+         {.a1 = 1,
+          .b1 = 1,
+          .t1 = 0.5,
+          .r2 = 1,
+          .t2 = 1,
+          .a3 = 1 + std::sqrt(0.5) - 1e-9,
+          .c = -0.7,
+          .rotz = pi / 4},
+         true},
+        // A disc in the cylinder's top plane, overlapping the top face and
+        // meeting its rim only.
+        {false, false, false, {.r1 = 1, .r2 = 1, .t2 = 1, .d = 1.5, .a3 = 1.5, .c = 0}, true},
+        {false, false, false, {.r1 = 1, .r2 = 1, .t2 = 1, .d = 2, .a3 = 2, .c = 0}, false},
+        // A disc in a window's plane is not underneath it; 1E-9 lower it is.
+        {false, false, true, {.r1 = 1, .r2 = 1, .d = 0.5, .a3 = 0.5, .c = 0}, false},
+        {false, false, true, {.r1 = 1, .r2 = 1, .d = 0.5, .a3 = 0.5, .c = -1e-9}, true},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& k = cases[i];
+        GeometryFlags f;
+        f.cylsrc = !k.cubsrc;
+        f.cubsrc = k.cubsrc;
+        f.cyldet = !k.cubdet;
+        f.cubdet = k.cubdet;
+        f.discwindow = k.window && !k.cubdet;
+        EXPECT_EQ(sourcemeetsdetector(k.prm, f), k.inside) << "case " << i;
     }
 }
