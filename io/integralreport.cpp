@@ -72,7 +72,7 @@ void makeintegralreport(Report& report, const RunParameters& prm, const Geometry
 
     // Stopped before a first estimate with its error (during the first
     // point sets or the first two orders): nothing to report but that.
-    if (!out.exact && out.order == 0 && out.perset == 0) {
+    if (!estimated(out)) {
         line[9] = "Method: integral over the source to a relative error of " +
                   generalformat(target, 3, 0) +
                   ": stopped before a first estimate and its error were computed; the number "

@@ -149,6 +149,12 @@ Record integralresults(const GeometryFlags& flags, const IntegralOutcome& out, d
     Record r;
     const DetectorKind kind = detectorkind(flags);
     const double full = fullangle(flags);
+    if (!estimated(out)) {
+        // Stopped before a first estimate: no quantity to give.
+        addwarnings(r, flags, out.sourceinside, out.seconds);
+        r.push_back({"targeterror", target});
+        return r;
+    }
     r.push_back({"solidangle", out.omega});
     const bool randomised = !out.exact && out.order == 0;
     // Only the randomised rule's error is a multiple of a standard error

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <functional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -166,43 +167,47 @@ struct WeightedPoint {
     double w;
 };
 
-// The weighted sums over the points, in fixed chunks added in order (the same
-// for any number of threads); false when the host asked to stop.
-bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorBody& det, const Emitting& em,
-              IntegralHost& host, int workers, Sums& total) {
-    constexpr std::size_t size = 32;
-    const std::size_t tasks = (pts.size() + size - 1) / size;
-    std::vector<Sums> results(tasks);
+// Runs the tasks 0 .. tasks - 1 on up to workers threads, which take them one
+// at a time, while this thread asks the host whether to stop (and holds the
+// workers while the host makes up its mind). A thread the system refuses
+// leaves its tasks to those that started; with one worker, or when not one
+// starts, this thread runs them itself and asks between tasks. False when the
+// host asked to stop.
+template <class Task>
+bool runtasks(std::size_t tasks, int workers, IntegralHost& host, const Task& runtask) {
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
-    auto runchunk = [&](std::size_t t) {
-        Sums sums;
-        for (std::size_t i = t * size; i < std::min(pts.size(), (t + 1) * size); ++i) {
-            sums.add(pointvalues(det, pts[i].p, em), pts[i].w);
+    WorkerPause pause;
+    std::vector<std::thread> running;
+    const std::size_t pool =
+        std::min<std::size_t>(static_cast<std::size_t>(std::max(1, workers)), tasks);
+    if (pool > 1) {
+        const auto work = [&] {
+            for (;;) {
+                pause.wait(stop);
+                if (stop.load(std::memory_order_relaxed)) return;
+                const std::size_t t = next.fetch_add(1);
+                if (t >= tasks) return;
+                runtask(t);
+            }
+        };
+        for (std::size_t k = 0; k < pool; ++k) {
+            try {
+                running.emplace_back(work);
+            } catch (const std::system_error&) {
+                break;
+            }
         }
-        results[t] = sums;
-    };
-    const std::size_t pool = std::min<std::size_t>(static_cast<std::size_t>(workers), tasks);
-    if (pool <= 1) {
+    }
+    if (running.empty()) {
         for (std::size_t t = 0; t < tasks; ++t) {
-            runchunk(t);
+            runtask(t);
             if (host.pollabort()) return false;
         }
-    } else {
-        WorkerPause pause;
+        return true;
+    }
+    {
         const AttachedPause attached(host, pause);
-        std::vector<std::thread> running;
-        for (std::size_t k = 0; k < pool; ++k) {
-            running.emplace_back([&] {
-                for (;;) {
-                    pause.wait(stop);
-                    if (stop.load(std::memory_order_relaxed)) return;
-                    const std::size_t t = next.fetch_add(1);
-                    if (t >= tasks) return;
-                    runchunk(t);
-                }
-            });
-        }
         while (next.load() < tasks && !stop.load()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             if (host.pollabort()) stop = true;
@@ -210,8 +215,25 @@ bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorBody& det, co
         // A stop answered while the workers were held: they go on to see it.
         pause.wake();
         for (auto& t : running) t.join();
-        if (stop) return false;
     }
+    return !stop;
+}
+
+// The weighted sums over the points, in fixed chunks added in order (the same
+// for any number of threads); false when the host asked to stop.
+bool evaluate(const std::vector<WeightedPoint>& pts, const DetectorBody& det, const Emitting& em,
+              IntegralHost& host, int workers, Sums& total) {
+    constexpr std::size_t size = 32;
+    const std::size_t tasks = (pts.size() + size - 1) / size;
+    std::vector<Sums> results(tasks);
+    const auto runchunk = [&](std::size_t t) {
+        Sums sums;
+        for (std::size_t i = t * size; i < std::min(pts.size(), (t + 1) * size); ++i) {
+            sums.add(pointvalues(det, pts[i].p, em), pts[i].w);
+        }
+        results[t] = sums;
+    };
+    if (!runtasks(tasks, workers, host, runchunk)) return false;
     total = Sums{};
     for (const Sums& r : results) total.add(r);
     return true;
@@ -760,15 +782,13 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
     std::array<Sums, R> totals{};
     std::uint32_t done = 0;  // points per randomisation so far
     double firstrel = -1;
-    std::atomic<bool> stop{false};
 
     for (std::uint32_t upto = firstset; upto <= largestset; upto *= 2) {
         // Chunks of points [done, upto) of every randomisation.
         const std::uint32_t perset = (upto - done) / chunk;
         const std::size_t tasks = static_cast<std::size_t>(perset) * R;
         std::vector<Sums> results(tasks);
-        std::atomic<std::size_t> next{0};
-        auto runchunk = [&](std::size_t t) {
+        const auto runchunk = [&](std::size_t t) {
             const int r = static_cast<int>(t / perset);
             const std::uint32_t first = done + static_cast<std::uint32_t>(t % perset) * chunk;
             Sums sums;
@@ -779,36 +799,7 @@ IntegralOutcome runintegral(const RunParameters& prm, GeometryFlags& flags, doub
             }
             results[t] = sums;
         };
-        WorkerPause pause;
-        auto work = [&] {
-            for (;;) {
-                pause.wait(stop);
-                if (stop.load(std::memory_order_relaxed)) return;
-                const std::size_t t = next.fetch_add(1);
-                if (t >= tasks) return;
-                runchunk(t);
-            }
-        };
-        const std::size_t pool = std::min<std::size_t>(static_cast<std::size_t>(workers), tasks);
-        if (pool <= 1) {
-            // One thread: evaluate here and ask the host between chunks.
-            for (std::size_t t = 0; t < tasks && !stop; ++t) {
-                runchunk(t);
-                if (host.pollabort()) stop = true;
-            }
-        } else {
-            // The workers evaluate; this thread asks the host meanwhile.
-            const AttachedPause attached(host, pause);
-            std::vector<std::thread> threadsrunning;
-            for (std::size_t w = 0; w < pool; ++w) threadsrunning.emplace_back(work);
-            while (next.load() < tasks && !stop.load()) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                if (host.pollabort()) stop = true;
-            }
-            pause.wake();
-            for (auto& t : threadsrunning) t.join();
-        }
-        if (stop) {
+        if (!runtasks(tasks, workers, host, runchunk)) {
             out.aborted = true;
             break;
         }

@@ -63,6 +63,10 @@ struct IntegralOutcome {
     double seconds = 0;  // wall time of the evaluation
 };
 
+// Whether the outcome holds an estimate with its error (a run stopped before
+// its first estimate holds none).
+inline bool estimated(const IntegralOutcome& o) { return o.exact || o.order > 0 || o.perset > 0; }
+
 // Runs the integral method; flags.rotated is set as rundataset sets it. The
 // caller has checked the dataset (checkdataset). A different stream gives
 // independent randomisations (for tests of the interval's coverage).

@@ -50,12 +50,13 @@ class Result:
     position: int
     threads: int
     status: str
-    solidangle: float
-    solidangleerror: float
-    hitpercent: float
     seconds: float
     date: str
     version: str
+    # None only for an integral run stopped before its first estimate.
+    solidangle: Optional[float] = None
+    solidangleerror: Optional[float] = None
+    hitpercent: Optional[float] = None
     emitted: Optional[float] = None
     hits: Optional[float] = None
     solidanglesigma: Optional[float] = None

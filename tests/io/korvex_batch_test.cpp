@@ -134,7 +134,8 @@ TEST(KorvexBatch, SameSeedSameResults) {
 }
 
 // Datasets large enough to be split give the same results file, processing
-// times aside, for any number of threads, also when the system starts none;
+// times aside, for any number of threads, also when the system starts none
+// (by either method);
 // the second dataset goes on from where the split first one left the
 // generator.
 TEST(KorvexBatch, ThreadsDoNotChangeTheResults) {
@@ -156,6 +157,23 @@ TEST(KorvexBatch, ThreadsDoNotChangeTheResults) {
             .finish();
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_EQ(withouttimes(one), withouttimes(readfile(c)));
+
+    // The integral method too, by either rule (the examples take both).
+    const std::vector<std::string> integral = {
+        "--quiet", "--method", "integral",
+        "--error", "1E-4",     std::string(EXAMPLES_DIR) + "/datasets.txt"};
+    std::vector<std::string> reports;
+    for (const char* threads : {"1", "3", "8"}) {
+        std::vector<std::string> args = integral;
+        args.insert(args.begin(), {"--threads", threads});
+        args.push_back(dir.file(std::string("integral") + threads));
+        o = Program(dir, Launch{.args = args, .nothreads = threads[0] == '8'}).finish();
+        EXPECT_EQ(o.status, 0) << threads << ": " << o.err;
+        reports.push_back(withouttimes(readfile(args.back())));
+    }
+    EXPECT_NE(reports[0].find("Average solid angle"), std::string::npos);
+    EXPECT_EQ(reports[0], reports[1]);
+    EXPECT_EQ(reports[0], reports[2]);
 }
 
 // What a user's Ctrl-C, a cluster scheduler or a closed terminal sends. Under
