@@ -74,9 +74,9 @@ void makeintegralreport(Report& report, const RunParameters& prm, const Geometry
     // point sets or the first two orders): nothing to report but that.
     if (!estimated(out)) {
         line[9] = "Method: integral over the source to a relative error of " +
-                  generalformat(target, 3, 0) +
-                  ": stopped before a first estimate and its error were computed; the number "
-                  "of emissions is not used";
+                  generalformat(target, 3, 0) + ":" + crlf +
+                  "stopped before a first estimate and its error were computed;" + crlf +
+                  "the number of emissions is not used";
         for (int i = 10; i <= 15; ++i) line[i].clear();
         line[16] = crlf + "Average solid angle: not computed";
         line[17].clear();
@@ -84,22 +84,21 @@ void makeintegralreport(Report& report, const RunParameters& prm, const Geometry
         return;
     }
     if (out.exact) {
-        line[9] =
-            "Method: integral, exact to rounding for a point source (one source point); "
-            "the number of emissions is not used";
+        line[9] = "Method: integral, exact to rounding for a point source (one source point);" +
+                  crlf + "the number of emissions is not used";
     } else if (out.order > 0) {
         line[9] = "Method: integral over the source to a relative error of " +
-                  generalformat(target, 3, 0) + ": Gauss product rule of " +
+                  generalformat(target, 3, 0) + ":" + crlf + "Gauss product rule of " +
                   plainformat(out.order) + " nodes per axis, error from " +
                   plainformat(out.order / 2) + " nodes, " +
-                  plainformat(static_cast<double>(out.points)) +
-                  " source points; the number of emissions is not used";
+                  plainformat(static_cast<double>(out.points)) + " source points;" + crlf +
+                  "the number of emissions is not used";
     } else {
         line[9] = "Method: integral over the source to a relative error of " +
-                  generalformat(target, 3, 0) + " (99.9%): " + plainformat(randomisations) +
+                  generalformat(target, 3, 0) + " (99.9%):" + crlf + plainformat(randomisations) +
                   " randomisations of " + plainformat(static_cast<double>(out.perset)) +
                   " scrambled Sobol' points, " + plainformat(static_cast<double>(out.points)) +
-                  " source points; the number of emissions is not used";
+                  " source points;" + crlf + "the number of emissions is not used";
     }
     if (!out.exact) {
         if (ctx.aborted) {
