@@ -464,7 +464,7 @@ TEST(FastPath, SplitAbortCoversTheCompletedEmissions) {
             };
             runningcpu = over(std::chrono::milliseconds(200));
             holdworkers();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the current blocks end
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the current blocks end
             heldcpu = over(std::chrono::milliseconds(200));
             return true;
         }
