@@ -11,6 +11,8 @@
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <cerrno>
+#include <cstring>
 
 #include "engine/kinds.h"
 #include "picture/geometrypicture.h"
@@ -19,15 +21,20 @@
 
 namespace korvex {
 
-// Replaces the file's contents with data atomically.
+// Replaces the file's contents with data atomically. Every byte is flushed
+// before the commit: a commit whose own final flush fails (a full disk, the
+// file size limit) reports success and leaves the file cut short in place of
+// the old one. A short write leaves the file's error string "Unknown error";
+// the system's reason is errno's.
 static bool writewhole(const QString& name, const QByteArray& content, QString* error) {
     QSaveFile file(name);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();
         return false;
     }
-    if (file.write(content) != content.size()) {
-        *error = file.errorString();
+    errno = 0;
+    if (file.write(content) != content.size() || !file.flush()) {
+        *error = errno != 0 ? QString::fromLocal8Bit(std::strerror(errno)) : file.errorString();
         file.cancelWriting();
         return false;
     }
